@@ -1,0 +1,84 @@
+// Mouse handling of the fractal windows. Every event goes to the window's
+// editor first; navigation sees only what the editor leaves. GLUT reports a
+// wheel notch as a press and a release of button 3 (in) or 4 (out), and each
+// of them zooms one step.
+#include "app/input.h"
+#include "app/navigation.h"
+
+#include <GL/freeglut.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+constexpr int wheelIn = 3;
+constexpr int wheelOut = 4;
+
+void mouse(FractalWindow& w, int button, int state, int x, int y)
+{
+    if (w.transferFunction.onMouse(x, y, button, state)) return;
+    if (button == wheelIn || button == wheelOut) {
+        if (zoomView(w, button == wheelIn ? ZoomDirection::in : ZoomDirection::out)) requestRedisplay(w);
+        return;
+    }
+    if (&w == &mandelbrotWindow && button == GLUT_LEFT_BUTTON) {
+        juliaConstantFromPointer(mandelbrotWindow, juliaCr, juliaCi);
+        requestRedisplay(juliaWindow);
+    }
+}
+
+void passiveMotion(FractalWindow& w, int x, int y)
+{
+    // A window without area has no pointer fractions; its menu stays as it was.
+    if (!trackPointer(w, x, y)) return;
+    glutSetMenu(windowMenu);
+    glutAttachMenu(GLUT_RIGHT_BUTTON);
+    w.transferFunction.onPassiveMotion(x, y);
+}
+
+}  // namespace
+
+void mandelbrotMouse(int button, int state, int x, int y) { mouse(mandelbrotWindow, button, state, x, y); }
+void juliaMouse(int button, int state, int x, int y) { mouse(juliaWindow, button, state, x, y); }
+void mandelbrotPassiveMotion(int x, int y) { passiveMotion(mandelbrotWindow, x, y); }
+void juliaPassiveMotion(int x, int y) { passiveMotion(juliaWindow, x, y); }
+
+void mandelbrotMotion(int x, int y)
+{
+    if (mandelbrotWindow.transferFunction.onMotion(x)) {
+        requestRedisplay(mandelbrotWindow);
+        return;
+    }
+    if (!trackPointer(mandelbrotWindow, x, y)) return;
+    juliaConstantFromPointer(mandelbrotWindow, juliaCr, juliaCi);
+    requestRedisplay(juliaWindow);
+}
+
+void juliaMotion(int x, int /*y*/)
+{
+    if (juliaWindow.transferFunction.onMotion(x)) requestRedisplay(juliaWindow);
+}
+
+void quit()
+{
+    mandelbrotWindow.transferFunction.releaseTexture();
+    juliaWindow.transferFunction.releaseTexture();
+    std::exit(0);
+}
+
+void keyboard(unsigned char key, int, int)
+{
+    if (key == 27) quit();
+}
+
+void windowMenuHandler(int value)
+{
+    if (value == 1) quit();
+    if (value != 0) return;
+    FractalWindow* w = currentFractalWindow();
+    if (!w) return;
+    std::printf(w == &mandelbrotWindow ? "\nmandelbrot screenshot" : "\njulia screenshot");
+    w->screenshotRequested = true;
+    requestRedisplay(*w);
+}

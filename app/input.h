@@ -1,0 +1,15 @@
+// Mouse, keyboard and window-menu handlers of the two fractal windows.
+#pragma once
+
+void mandelbrotMouse(int button, int state, int x, int y);
+void juliaMouse(int button, int state, int x, int y);
+void mandelbrotMotion(int x, int y);
+void juliaMotion(int x, int y);
+void mandelbrotPassiveMotion(int x, int y);
+void juliaPassiveMotion(int x, int y);
+void keyboard(unsigned char key, int x, int y);
+void windowMenuHandler(int value);
+
+// Ends the program with status 0, releasing the textures while their
+// contexts still exist.
+[[noreturn]] void quit();

@@ -1,0 +1,68 @@
+#include "app/navigation.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// Below this many units in the last place of the bounds, zooming further
+// only repeats pixels, and at a handful the bounds would collapse into one.
+constexpr float minimumUlps = 8.0f;
+// Keeps the fragment programs' squares out of float underflow near 0.
+constexpr float minimumExtent = 1e-30f;
+
+bool usable(float lo, float hi)
+{
+    if (!std::isfinite(lo) || !std::isfinite(hi)) return false;
+    const float extent = hi - lo;
+    if (!std::isfinite(extent)) return false;
+    const float magnitude = std::max(std::fabs(lo), std::fabs(hi));
+    const float ulp = std::nextafter(magnitude, INFINITY) - magnitude;
+    return extent >= minimumUlps * ulp && extent >= minimumExtent;
+}
+
+}  // namespace
+
+bool zoomAxis(float& lo, float& hi, float p, ZoomDirection direction)
+{
+    const double extent = double(hi) - double(lo);
+    // Positive (about 0.2 of the extent) zooming in, negative (about -0.2)
+    // zooming out. Moving hi by (1 - p) and lo by p of it keeps the point
+    // under the pointer, lo + p * extent, where it is in both directions.
+    const float step = direction == ZoomDirection::in
+                           ? static_cast<float>(extent - extent * double(zoomFactor))
+                           : static_cast<float>(extent * double(zoomFactor) - extent);
+    const float newHi = static_cast<float>(hi - (1.0 - p) * step);
+    const float newLo = static_cast<float>(lo + double(p) * step);
+    if (!std::isfinite(p) || !usable(newLo, newHi)) return false;
+    lo = newLo;
+    hi = newHi;
+    return true;
+}
+
+bool zoomView(FractalWindow& window, ZoomDirection direction)
+{
+    float bottom = window.viewBottom, top = window.viewTop;
+    float left = window.viewLeft, right = window.viewRight;
+    if (!zoomAxis(bottom, top, window.pointerY, direction)) return false;
+    if (!zoomAxis(left, right, window.pointerX, direction)) return false;
+    window.viewBottom = bottom;
+    window.viewTop = top;
+    window.viewLeft = left;
+    window.viewRight = right;
+    return true;
+}
+
+bool trackPointer(FractalWindow& window, int x, int y)
+{
+    if (window.width <= 0 || window.height <= 0) return false;
+    window.pointerX = static_cast<float>(x) / window.width;
+    window.pointerY = 1.0f - static_cast<float>(y) / window.height;
+    return true;
+}
+
+void juliaConstantFromPointer(const FractalWindow& mandelbrot, float& cr, float& ci)
+{
+    cr = mandelbrot.viewLeft + (mandelbrot.viewRight - mandelbrot.viewLeft) * mandelbrot.pointerX;
+    ci = mandelbrot.viewBottom + (mandelbrot.viewTop - mandelbrot.viewBottom) * mandelbrot.pointerY;
+}

@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs the Debian packages fraktale needs, only those that are missing.
+# Usage: scripts/deps.sh run|test
+set -euo pipefail
+
+build=(cmake g++ make pkg-config freeglut3-dev libglew-dev libglu1-mesa-dev libtiff-dev)
+run=(zenity)
+test=(libgtest-dev xvfb libgl1-mesa-dri libx11-dev libxtst-dev clang libclang-rt-dev)
+
+wanted=("${build[@]}")
+case "${1:-run}" in
+  run) wanted+=("${run[@]}") ;;
+  test) wanted+=("${test[@]}") ;;
+esac
+
+missing=()
+for p in "${wanted[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing: ${missing[*]}"
+sudo=""
+[ "$(id -u)" -ne 0 ] && sudo="sudo"
+$sudo apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,0 +1,131 @@
+// A window's colour transfer function: the control points, the editor state
+// around them, the sampled colour table and the 1D texture it is uploaded to.
+//
+// The model operations (add, remove, pick, sort, sample) touch neither GL nor
+// GLUT and are unit-tested directly. uploadTable, the menus and the drawing
+// need a GL context; they do nothing while the record has no texture or menus
+// (that is, before initialise), which is how the tests use the model alone.
+#pragma once
+
+#include <string>
+#include <vector>
+
+constexpr int tableSize = 512;
+
+struct ControlPoint {
+    float x = 0;
+    float y = 0.5f;
+    float red = 0;
+    float green = 0;
+    float blue = 0;
+};
+
+// 8-bit channels as the colour dialog takes and gives them.
+struct Rgb8 {
+    int red = 0;
+    int green = 0;
+    int blue = 0;
+};
+
+// Editor bar geometry in window pixels, measured from the top edge.
+constexpr int barLeft = 10;
+constexpr int barRight = 522;
+constexpr int barTop = 10;
+constexpr int barBottom = 30;
+
+// What the right button should open at a position of the editor.
+enum class EditorMenuKind { none, background, endPoint, point };
+
+// Values of the editor's context-menu entries.
+enum EditorMenuValue {
+    menuAddPoint = 3,
+    menuDeletePoint = 4,
+    menuChangeColour = 5,
+    menuLoad = 6,
+    menuSave = 7,
+};
+
+struct TransferFunction {
+    unsigned texture = 0;
+    int windowNumber = 0;
+    int windowHeight = 0;
+    int pointMenu = 0;
+    int endPointMenu = 0;
+    int backgroundMenu = 0;
+    int hoverIndex = 0;
+    int colourEditIndex = 0;
+    float cursorX = 0;
+    bool colourDialogPending = false;
+    std::vector<ControlPoint> points;
+    int pickRadius = 0;
+    int dragIndex = 0;
+    float dragMin = 0;
+    float dragMax = 0;
+    std::vector<float> sampledRed;
+    std::vector<float> sampledGreen;
+    std::vector<float> sampledBlue;
+    std::vector<float> colourTable;  // tableSize texels of RGBA
+
+    ~TransferFunction() { destroy(); }
+
+    // Life cycle (transfer_function.cpp, texture.cpp).
+    void initialise(int number);       // menus, texture, defaults; window must be current
+    void initialiseModel(int number);  // everything initialise does without GL or GLUT
+    void destroy();                    // points and arrays; never touches GL
+    void releaseTexture();             // GL: delete the texture while its context lives
+
+    // Model (transfer_function.cpp).
+    void addPoint(float x, float red, float green, float blue);
+    void removePoint(int index);
+    int hoverPick(float x) const;
+    int pressPick(float x, float y);
+    void sortPoints();
+    void rebuild();
+    bool isInnerPoint(int index) const;
+
+    // Colour table (sampling.cpp, texture.cpp).
+    void sampleChannels();
+    void fillColourTable();
+    void uploadTable();
+
+    // Overlay (overlay.cpp).
+    void drawEditor();
+    void drawColourBar();
+    void drawMarkers();
+
+    // Editor input (editor_input.cpp).
+    void createMenus();
+    void onPassiveMotion(int x, int y);
+    bool onMouse(int x, int y, int button, int state);
+    bool onMotion(int x);
+    void chooseColour();
+    void applyMenu(int value);  // editorMenu's action on this record
+    void onHoverChanged();
+
+    // Files (tfc_file.cpp).
+    void saveDialog();
+    void loadDialog();
+    bool saveFile(const std::string& path);
+    bool loadFile(const std::string& path);
+};
+
+// Pure editor geometry and rules (editor_input.cpp).
+bool inEditorArea(int x, int y, int pickRadius);
+float editorX(int x);
+float editorY(int y);
+EditorMenuKind menuForHover(int hoverIndex, int pointCount);
+float clampDrag(float ex, float dragMin, float dragMax);
+Rgb8 initialDialogColour(const ControlPoint& p);
+void applyDialogColour(ControlPoint& p, Rgb8 chosen);
+
+// The GLUT menu callback shared by every editor menu.
+void editorMenu(int value);
+
+// Sampling of a sorted point list at position x (sampling.cpp).
+void sampleAt(const std::vector<ControlPoint>& points, float x, float rgb[3]);
+
+// The .tfc stored form (tfc_file.cpp).
+std::string encodeTfc(const std::vector<ControlPoint>& points);
+bool decodeTfc(const std::string& stored, std::vector<ControlPoint>& points);
+std::string toStoredForm(const std::string& content);
+std::string fromStoredForm(const std::string& stored);
