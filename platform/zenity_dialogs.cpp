@@ -55,7 +55,8 @@ std::vector<std::string> colourDialogArguments(Rgb8 initial)
 {
     char colour[64];
     std::snprintf(colour, sizeof colour, "--color=rgb(%d,%d,%d)", initial.red, initial.green, initial.blue);
-    return {"zenity", "--color-selection", "--show-palette", colour};
+    // Without --show-palette zenity opens straight into the full colour editor.
+    return {"zenity", "--color-selection", colour};
 }
 
 // zenity answers "rgb(r,g,b)", "rgba(r,g,b,a)" or, in some versions, "#rrggbb".
