@@ -40,8 +40,11 @@ bool beginSafeWrite(const std::string& path, SafeWrite& write)
     if (exists && !S_ISREG(st.st_mode)) {
         write.inPlace = true;
         write.writePath = write.target;
-        write.fd = open(write.target.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
-        return write.fd >= 0;
+        // Non-blocking, so that a pipe nobody reads fails instead of hanging.
+        write.fd = open(write.target.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC | O_NONBLOCK);
+        if (write.fd < 0) return false;
+        fcntl(write.fd, F_SETFL, fcntl(write.fd, F_GETFL) & ~O_NONBLOCK);
+        return true;
     }
     std::vector<char> name(write.target.begin(), write.target.end());
     const std::string suffix = ".partXXXXXX";

@@ -11,6 +11,12 @@
 #include "screenshot/screenshot.h"
 #include "transfer/transfer_function.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -47,15 +53,30 @@ float getFloat(const std::string& in, size_t offset)
     return f;
 }
 
+// Far more than any transfer function needs; a larger file is not one.
+constexpr off_t maximumFileSize = 64 << 20;
+
 bool readWholeFile(const std::string& path, std::string& data)
 {
-    FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file) return false;
+    // Non-blocking, so that opening a pipe nobody writes does not hang.
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return false;
+    // A folder opens but cannot be read; a device or a pipe could be read
+    // forever. Only a regular file of sane size is a .tfc file.
+    struct stat st;
+    bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size <= maximumFileSize;
     char buffer[65536];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) data.append(buffer, n);
-    const bool ok = !std::ferror(file);  // a folder opens, but reading it fails
-    std::fclose(file);
+    while (ok) {
+        const ssize_t n = read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            ok = n == 0;
+            break;
+        }
+        data.append(buffer, static_cast<size_t>(n));
+        ok = data.size() <= size_t(maximumFileSize);
+    }
+    close(fd);
     return ok;
 }
 

@@ -309,6 +309,12 @@ TEST_F(TfcFile, MissingFolderOrUnreadableFileIsRejected)
 {
     expectRejected(dir.file("nothing-here.tfc"));
     expectRejected(dir.path());
+    // Neither an endless device nor a pipe nobody writes may hang the viewer.
+    expectRejected("/dev/zero");
+    const std::string fifo = dir.file("pipe.tfc");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const ChildOutcome reader = runInChild([&] { return !tf.loadFile(fifo); }, false);
+    EXPECT_EQ(reader.exitCode, 0);
 
     const std::string path = dir.file("locked.tfc");
     ASSERT_TRUE(writeFile(path, stored(content({{0, 1, 0, 0, 0.5f}}))));
