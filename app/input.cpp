@@ -32,8 +32,10 @@ void passiveMotion(FractalWindow& w, int x, int y)
 {
     // A window without area has no pointer fractions; its menu stays as it was.
     if (!trackPointer(w, x, y)) return;
-    glutSetMenu(windowMenu);
-    glutAttachMenu(GLUT_RIGHT_BUTTON);
+    if (!menuInUse) {
+        glutSetMenu(windowMenu);
+        glutAttachMenu(GLUT_RIGHT_BUTTON);
+    }
     w.transferFunction.onPassiveMotion(x, y);
 }
 
@@ -59,6 +61,8 @@ void juliaMotion(int x, int /*y*/)
 {
     if (juliaWindow.transferFunction.onMotion(x)) requestRedisplay(juliaWindow);
 }
+
+void menuStatus(int status, int, int) { menuInUse = status == GLUT_MENU_IN_USE; }
 
 void quit()
 {

@@ -9,6 +9,8 @@ void mandelbrotPassiveMotion(int x, int y);
 void juliaPassiveMotion(int x, int y);
 void keyboard(unsigned char key, int x, int y);
 void windowMenuHandler(int value);
+// GLUT menu status callback: keeps menuInUse current.
+void menuStatus(int status, int x, int y);
 
 // Ends the program with status 0, releasing the textures while their
 // contexts still exist.

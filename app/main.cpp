@@ -57,6 +57,7 @@ int main(int argc, char** argv)
     glutAddMenuEntry("Bild speichern", 0);
     glutAddMenuEntry("Exit", 1);
     glutAttachMenu(GLUT_RIGHT_BUTTON);
+    glutMenuStatusFunc(menuStatus);
 
     armIdle();
     if (glewInit() != GLEW_OK) {

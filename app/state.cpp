@@ -27,6 +27,7 @@ FractalWindow juliaWindow = [] {
 float juliaCr = 0.0f;
 float juliaCi = 0.0f;
 int windowMenu = 0;
+bool menuInUse = false;
 
 FractalWindow& windowOfNumber(int windowNumber)
 {

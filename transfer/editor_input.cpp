@@ -14,6 +14,7 @@ namespace {
 void attachMenu(int menu)
 {
     if (menu == 0) return;  // the menus exist only once initialise has run
+    if (menuInUse) return;  // the next motion after the menu closes attaches it
     glutSetMenu(menu);
     glutAttachMenu(GLUT_RIGHT_BUTTON);
 }

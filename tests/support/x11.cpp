@@ -245,6 +245,18 @@ void XConnection::typeKey(Window w, unsigned long keysym)
     sync();
 }
 
+void XConnection::resizeWindow(Window w, int width, int height)
+{
+    XResizeWindow(display_, w, static_cast<unsigned>(width), static_cast<unsigned>(height));
+    sync();
+}
+
+void XConnection::exposeWindow(Window w)
+{
+    XClearArea(display_, w, 0, 0, 0, 0, True);
+    sync();
+}
+
 bool XConnection::waitForSettle(Window w, double timeoutSeconds, Image* settled)
 {
     const double end = now() + timeoutSeconds;

@@ -89,6 +89,13 @@ public:
     void wheel(bool up);
     // Gives the window the keyboard focus and types the key (press, release).
     void typeKey(WindowId w, unsigned long keysym);
+    // Asks the server to give the window's inside this size, as a window
+    // manager would when the user drags a border. The program learns of it
+    // through its reshape callback; poll for the new picture.
+    void resizeWindow(WindowId w, int width, int height);
+    // Makes the server send the window an Expose for all of it, as when a
+    // window that covered it goes away.
+    void exposeWindow(WindowId w);
 
     // Polls until the window's picture differs from `before` and then holds
     // still for two consecutive captures; the settled picture is returned
