@@ -1,177 +1,104 @@
-// The viewer from its start to its end as a user sees it: the two windows,
-// their first pictures, a start without shader files, Esc, and an idle
-// program that leaves the processor alone.
-#include "support/program.h"
-#include "support/reference.h"
-#include "support/x11.h"
+// The viewer from its start to its end as a user sees it: the two windows
+// side by side, an idle program that leaves the processor alone, the first
+// pictures with the editor over them pixel for pixel, the editor keeping its
+// place when a window is resized, Esc, and a start without shader files.
+#include "support/gestures.h"
 
 #include <X11/keysym.h>
-#include <gtest/gtest.h>
 
 namespace fx {
 namespace {
 
-// Generous: an ASan build under llvmpipe on a loaded two-core machine.
-constexpr double startTimeout = 90;
-constexpr double exitTimeout = 30;
-
-// The editor overlay covers the top rows of every window; the fractal is
-// compared below it.
-constexpr int firstFractalRow = 41;
-constexpr int tolerance = 3;
-constexpr double allowedShare = 0.01;
-
-const View mandelbrotDefaultView{-2.0f, 1.0f, -1.5f, 1.5f};
-const View juliaDefaultView{-2.0f, 2.0f, -2.0f, 2.0f};
-
-void expectSimilar(const Image& captured, const Image& expected, int lastRow, const std::string& name)
+Expected home(int windowNumber, int width = 800, int height = 800)
 {
-    const Difference d = compareImages(captured, expected, tolerance, firstFractalRow, lastRow);
-    EXPECT_FALSE(d.sizesDiffer) << name;
-    EXPECT_LE(d.share(), allowedShare) << name << ": " << d.describe() << "\n  captured: "
-                                       << saveForInspection(captured, name + "-captured")
-                                       << "\n  expected: " << saveForInspection(expected, name + "-expected");
+    const TransferFunction tf = defaults(windowNumber);
+    return withEditor(windowNumber == 1 ? renderMandelbrot(mandelbrotHome, tf.colourTable, width, height)
+                                        : renderJulia(juliaHome, 0, 0, tf.colourTable, width, height),
+                      tf);
 }
 
-TEST(Startup, OpensBothWindowsSideBySide)
+TEST(Startup, WindowsIdleFirstPicturesAndResizeUntilEsc)
 {
     XConnection x;
     Program program;
-    std::string why;
-    ASSERT_TRUE(program.waitUntilReady(x, startTimeout, &why)) << why;
+    ASSERT_TRUE(program.ready(x));
+    const WindowId m = program.mandelbrot(), j = program.julia();
 
-    Rect m, j;
-    ASSERT_TRUE(x.geometry(program.mandelbrot(), m));
-    ASSERT_TRUE(x.geometry(program.julia(), j));
-    EXPECT_EQ(m.x, 0);
-    EXPECT_EQ(m.y, 0);
-    EXPECT_EQ(m.width, 800);
-    EXPECT_EQ(m.height, 800);
-    EXPECT_EQ(j.x, 830);
-    EXPECT_EQ(j.y, 0);
-    EXPECT_EQ(j.width, 800);
-    EXPECT_EQ(j.height, 800);
-}
+    // Nothing changes, so nothing should run: a busy idle loop would show
+    // up as a whole core.
+    const double cpuBefore = program.cpuSeconds(), wallBefore = now();
+    ASSERT_GE(cpuBefore, 0.0);
+    pause(3.0);
+    const double cpu = program.cpuSeconds() - cpuBefore, wall = now() - wallBefore;
+    EXPECT_LT(cpu / wall, 0.02) << cpu << " s of processor time in " << wall << " s";
 
-TEST(Startup, DefaultPicturesMatchTheCpuReference)
-{
-    XConnection x;
-    Program program;
-    std::string why;
-    ASSERT_TRUE(program.waitUntilReady(x, startTimeout, &why)) << why;
+    Rect mr, jr;
+    ASSERT_TRUE(x.geometry(m, mr) && x.geometry(j, jr));
+    EXPECT_EQ((std::vector<int>{mr.x, mr.y, mr.width, mr.height, jr.x, jr.y, jr.width, jr.height}),
+              (std::vector<int>{0, 0, 800, 800, 830, 0, 800, 800}));
 
-    const Image mandelbrot = x.capture(program.mandelbrot());
-    const Image julia = x.capture(program.julia());
-    ASSERT_FALSE(mandelbrot.empty());
-    ASSERT_FALSE(julia.empty());
+    EXPECT_TRUE(shows(x, m, home(1), "startup-mandelbrot", true));
+    Image julia;
+    EXPECT_TRUE(shows(x, j, home(2), "startup-julia", true, &julia));
 
-    expectSimilar(mandelbrot, renderMandelbrot(mandelbrotDefaultView, 800, 800, defaultColourTable(1)), -1,
-                  "startup-mandelbrot");
-    expectSimilar(julia, renderJulia(juliaDefaultView, 800, 800, 0.0f, 0.0f, defaultColourTable(2)), -1,
-                  "startup-julia");
-}
+    // The Julia set of 0 is the unit disc, and the view is centred on the
+    // origin: any slip in the quad's corners or the texture coordinates
+    // shows as an asymmetric picture. Rows whose mirror image lies in the
+    // editor are left out.
+    for (const auto& [leftRight, topBottom] : {std::pair{true, false}, {false, true}, {true, true}}) {
+        const Difference d = compareImages(julia, flipped(julia, leftRight, topBottom), 3, editorBottom,
+                                           topBottom ? julia.height - editorBottom : -1);
+        EXPECT_TRUE(d.similar()) << "flipped " << leftRight << topBottom << ": " << d.describe();
+    }
 
-// The Julia set of 0 is the unit disc, and the default view is centred on
-// the origin: any slip in the quad's corners or the texture coordinates
-// shows up as an asymmetric picture.
-TEST(Startup, JuliaPictureOfZeroIsSymmetric)
-{
-    XConnection x;
-    Program program;
-    std::string why;
-    ASSERT_TRUE(program.waitUntilReady(x, startTimeout, &why)) << why;
-    const Image julia = x.capture(program.julia());
-    ASSERT_FALSE(julia.empty());
+    // The editor is drawn in window pixels from the top edge: it must stay
+    // where it is, and the same size, whatever the window's height; a
+    // narrow window cuts its right end off.
+    for (const auto& [width, height] : {std::pair{800, 500}, {500, 1000}}) {
+        x.resizeWindow(m, width, height);
+        // Mesa's software renderer sometimes draws the first pass after a
+        // resize into a buffer of the old size (about one run in ten under
+        // ASan), and the window keeps that picture. The pass an expose
+        // brings, once the window has settled at its new size, is drawn
+        // at that size.
+        Image shown;
+        waitFor(
+            [&, w = width, h = height] {
+                x.waitForSettle(m, stepTimeout, &shown);
+                return shown.width == w && shown.height == h;
+            },
+            stepTimeout);
+        x.exposeWindow(m);
+        EXPECT_TRUE(shows(x, m, home(1, width, height), "resized-" + std::to_string(width), true));
+    }
+    EXPECT_TRUE(shows(x, j, home(2), "julia-beside-resized", true));
 
-    // Rows whose mirror image lies in the overlay are left out as well.
-    const int lastRow = julia.height - firstFractalRow;
-    expectSimilar(julia, rotated180(julia), lastRow, "julia-rotated");
-    expectSimilar(julia, mirroredLeftRight(julia), -1, "julia-mirrored-left-right");
-    expectSimilar(julia, mirroredTopBottom(julia), lastRow, "julia-mirrored-top-bottom");
+    x.typeKey(j, XK_Escape);
+    EXPECT_TRUE(program.endsCleanly());
 }
 
 TEST(Startup, MissingShaderFilesAreReportedAndTheViewerStillRuns)
 {
     XConnection x;
-    ProgramOptions options;
-    options.withShaders = false;
-    Program program(options);
-    std::string why;
-    ASSERT_TRUE(program.waitUntilReady(x, startTimeout, &why)) << why;
+    Program program(false);
+    ASSERT_TRUE(program.ready(x));
 
     const std::string out = program.output();
-    const std::string head = "\nShader Source File ('";
-    const std::string tail = "') konnte nicht geladen werden... \n";
+    const std::string head = "\nShader Source File ('", tail = "') konnte nicht geladen werden... \n";
     std::vector<std::string> reported;
     for (size_t at = out.find(head); at != std::string::npos; at = out.find(head, at + 1)) {
-        const size_t nameStart = at + head.size();
-        const size_t end = out.find(tail, nameStart);
+        const size_t name = at + head.size(), end = out.find(tail, name);
         ASSERT_NE(end, std::string::npos) << "a message without its ending:\n" << out;
-        reported.push_back(out.substr(nameStart, end - nameStart));
+        reported.push_back(out.substr(name, end - name));
     }
-    const std::vector<std::string> expected = {
-        "mandelbrot_vertex.glsl",       "mandelbrot_fragment.glsl",       "transferFunction_vertex.glsl",
-        "transferFunction_fragment.glsl", "julia_vertex.glsl",            "julia_fragment.glsl",
-        "transferFunction_vertex.glsl", "transferFunction_fragment.glsl"};
-    EXPECT_EQ(reported, expected) << out;
+    EXPECT_EQ(reported, (std::vector<std::string>{"mandelbrot_vertex.glsl", "mandelbrot_fragment.glsl",
+                                                  "transferFunction_vertex.glsl", "transferFunction_fragment.glsl",
+                                                  "julia_vertex.glsl", "julia_fragment.glsl",
+                                                  "transferFunction_vertex.glsl", "transferFunction_fragment.glsl"}))
+        << out;
 
-    program.typeKey(x, program.mandelbrot(), XK_Escape);
-    EXPECT_EQ(program.waitForExit(exitTimeout), std::optional<int>(0)) << program.output();
-    EXPECT_EQ(sanitizerReport(program.output()), "");
-}
-
-TEST(Startup, EscapeEndsTheProgramFromEitherWindow)
-{
-    XConnection x;
-    for (const bool inJulia : {false, true}) {
-        SCOPED_TRACE(inJulia ? "Esc in the Julia window" : "Esc in the Mandelbrot window");
-        Program program;
-        std::string why;
-        ASSERT_TRUE(program.waitUntilReady(x, startTimeout, &why)) << why;
-        program.typeKey(x, inJulia ? program.julia() : program.mandelbrot(), XK_Escape);
-        EXPECT_EQ(program.waitForExit(exitTimeout), std::optional<int>(0)) << program.output();
-        EXPECT_EQ(sanitizerReport(program.output()), "");
-    }
-}
-
-TEST(Startup, ExitInTheWindowMenuEndsTheProgram)
-{
-    XConnection x;
-    Program program;
-    std::string why;
-    ASSERT_TRUE(program.waitUntilReady(x, startTimeout, &why)) << why;
-
-    Rect m;
-    ASSERT_TRUE(x.geometry(program.mandelbrot(), m));
-    // Below the editor the right button opens the window menu:
-    // "Bild speichern", "Exit".
-    x.movePointer(m.x + 400, m.y + 400);
-    x.pressButton(3);
-    PopupMenu menu;
-    ASSERT_TRUE(x.findPopupMenu(2, startTimeout, menu, &why)) << why;
-    x.movePointer(menu.entries[1].centreX(), menu.entries[1].centreY());
-    x.releaseButton(3);
-    EXPECT_EQ(program.waitForExit(exitTimeout), std::optional<int>(0)) << program.output();
-    EXPECT_EQ(sanitizerReport(program.output()), "");
-}
-
-// Nothing changes, so nothing should run: a busy idle loop would show up
-// as a whole core.
-TEST(Startup, IdleProgramUsesNoProcessorTime)
-{
-    XConnection x;
-    Program program;
-    std::string why;
-    ASSERT_TRUE(program.waitUntilReady(x, startTimeout, &why)) << why;
-
-    const double cpuBefore = program.cpuSeconds();
-    const double wallBefore = now();
-    pause(3.0);
-    const double cpu = program.cpuSeconds() - cpuBefore;
-    const double wall = now() - wallBefore;
-    ASSERT_GE(cpuBefore, 0.0);
-    EXPECT_TRUE(program.running());
-    EXPECT_LT(cpu / wall, 0.02) << cpu << " s of processor time in " << wall << " s";
+    x.typeKey(program.mandelbrot(), XK_Escape);
+    EXPECT_TRUE(program.endsCleanly());
 }
 
 }  // namespace

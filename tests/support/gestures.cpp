@@ -1,181 +1,253 @@
 #include "support/gestures.h"
 
+#include <tiffio.h>
+
 #include <algorithm>
-#include <cmath>
+#include <filesystem>
+#include <memory>
+#include <sstream>
+#include <utility>
 
 namespace fx {
 
 namespace {
 
-constexpr int pictureTolerance = 3;
-constexpr double allowedShare = 0.01;
-// The bar is drawn exactly: texel centres and flat-coloured markers. A
-// channel may still round either way; a marker off by one column is not.
-constexpr int barTolerance = 2;
-
-std::uint8_t byteOf(float channel)
+Rect where(XConnection& x, WindowId w)
 {
-    return static_cast<std::uint8_t>(std::lround(std::clamp(channel, 0.0f, 1.0f) * 255.0f));
+    Rect r;
+    x.geometry(w, r);
+    return r;
 }
 
-// Paints columns left..right, rows top..bottom (window pixels, inclusive)
-// where they fall on the bar.
-void fill(Image& bar, int left, int right, int top, int bottom, const float rgb[3])
+struct Mismatches {
+    long flat = 0, bar = 0;
+    long fractal[2] = {0, 0}, compared[2] = {0, 0};  // in the editor's rows, below them
+    long edge = 0;                                   // fractal pixels touching the editor
+    std::string first;                               // where the first frame, marker or bar pixel is off
+};
+
+Mismatches compareWindow(const Image& captured, const Expected& e)
 {
-    for (int row = std::max(top, 10); row <= std::min(bottom, 29); ++row)
-        for (int column = std::max(left, 10); column <= std::min(right, 521); ++column)
-            for (int k = 0; k < 3; ++k) bar.at(column - 10, row - 10)[k] = byteOf(rgb[k]);
+    constexpr int editorRows = 40;
+    Mismatches m;
+    auto besideEditor = [&e](int x, int y) {
+        for (int ny = std::max(y - 1, 0); ny <= std::min(y + 1, e.picture.height - 1); ++ny)
+            for (int nx = std::max(x - 1, 0); nx <= std::min(x + 1, e.picture.width - 1); ++nx)
+                if (e.kind(nx, ny) != Expected::fractal) return true;
+        return false;
+    };
+    for (int y = 0; y < captured.height; ++y) {
+        for (int x = 0; x < captured.width; ++x) {
+            const std::uint8_t *c = captured.at(x, y), *w = e.picture.at(x, y);
+            int worst = 0;
+            for (int k = 0; k < 3; ++k) worst = std::max(worst, std::abs(int(c[k]) - int(w[k])));
+            const Expected::Kind kind = e.kind(x, y);
+            if (kind == Expected::fractal) ++m.compared[y >= editorRows];
+            if (worst <= (kind == Expected::flat ? 0 : kind == Expected::bar ? 2 : 3)) continue;
+            if (kind == Expected::fractal) {
+                ++m.fractal[y >= editorRows];
+                if (y < editorRows && besideEditor(x, y)) ++m.edge;
+                continue;
+            }
+            ++(kind == Expected::flat ? m.flat : m.bar);
+            if (m.first.empty()) m.first = "(" + std::to_string(x) + ", " + std::to_string(y) + ")";
+        }
+    }
+    return m;
+}
+
+::testing::AssertionResult failure(const std::string& message, const Image& captured, const Image& expected,
+                                   const std::string& name)
+{
+    return ::testing::AssertionFailure() << name << ": " << message
+                                         << "\n  captured: " << savePicture(captured, name + "-captured")
+                                         << "\n  expected: " << savePicture(expected, name + "-expected");
 }
 
 }  // namespace
 
-Image expectedBar(const TransferFunction& tf)
+void hover(XConnection& x, WindowId w, int wx, int wy)
 {
-    Image bar(512, 20);
-    for (int i = 0; i < 512; ++i) {
-        const float rgb[3] = {tf.colourTable[4 * i], tf.colourTable[4 * i + 1], tf.colourTable[4 * i + 2]};
-        fill(bar, 10 + i, 10 + i, 10, 29, rgb);
-    }
-    // A marker: a square of 10 pixels around column 10 + 512 x, row 20,
-    // framed in the colour that contrasts with the point's in every channel.
-    for (const ControlPoint& p : tf.points) {
-        const int cx = static_cast<int>(512.0 * p.x + 10.0);
-        const float frame[3] = {p.red < 0.5f ? 1.0f : 0.0f, p.green < 0.5f ? 1.0f : 0.0f, p.blue < 0.5f ? 1.0f : 0.0f};
-        const float inside[3] = {p.red, p.green, p.blue};
-        fill(bar, cx - 5, cx + 4, 15, 24, frame);
-        fill(bar, cx - 4, cx + 3, 16, 23, inside);
-    }
-    return bar;
+    const Rect r = where(x, w);
+    x.movePointer(r.x + wx + 1, r.y + wy);
+    x.movePointer(r.x + wx, r.y + wy);
 }
 
-void hover(XConnection& x, const Rect& window, int wx, int wy)
+void drag(XConnection& x, WindowId w, int row, int fromX, int toX)
 {
-    x.movePointer(window.x + wx + 1, window.y + wy);
-    x.movePointer(window.x + wx, window.y + wy);
+    const Rect r = where(x, w);
+    hover(x, w, fromX, row);
+    x.pressButton(1);
+    x.movePointer(r.x + (fromX + toX) / 2, r.y + row);
+    x.movePointer(r.x + toX, r.y + row);
+    x.releaseButton(1);
 }
 
 bool waitUntilIdle(const Program& program, double timeoutSeconds)
 {
-    const double end = now() + timeoutSeconds;
     double before = program.cpuSeconds();
-    while (now() < end) {
-        pause(0.3);
-        const double after = program.cpuSeconds();
-        if (after == before) return true;
-        before = after;
-    }
-    return false;
+    return waitFor(
+        [&] {
+            pause(0.3);
+            const double after = program.cpuSeconds();
+            return std::exchange(before, after) == after;
+        },
+        timeoutSeconds);
 }
 
-bool chooseFromMenu(XConnection& x, const Program& program, const Rect& window, int wx, int wy, int entries,
-                    int index, double timeoutSeconds, std::string* why)
+::testing::AssertionResult openMenu(XConnection& x, const Program& program, WindowId w, int wx, int wy, int entries,
+                                    PopupMenu& menu)
 {
-    const double end = now() + timeoutSeconds;
-    auto fail = [&](const std::string& reason) {
-        if (why) *why = reason;
-        return false;
+    auto fail = [&x](const std::string& why) {
+        x.releaseButton(3);
+        return ::testing::AssertionFailure() << why;
     };
-    // A menu opened while a pass is being computed is painted late, and
-    // findPopupMenu would take a picture of it half-way for its resting state.
-    if (!waitUntilIdle(program, timeoutSeconds)) return fail("the program never came to rest");
+    // A menu opened while a pass is being computed is painted late, and a
+    // half-painted menu would be taken for its resting state.
+    if (!waitUntilIdle(program)) return fail("the program never came to rest");
     // The last menu's window can outlive the choice for a moment; it must
     // not be taken for the new one.
-    while (x.waitForPopupMenuWindow(0) && now() < end) pause(0.05);
-
-    hover(x, window, wx, wy);
+    waitFor([&] { return !x.popupMenu(); }, stepTimeout);
+    hover(x, w, wx, wy);
     x.pressButton(3);
-    // freeglut paints a menu when the entry under the pointer changes. One
-    // opened while the program is still drawing can miss that first paint
-    // and stay blank until the pointer moves over it again, as a user's
-    // would; findPopupMenu needs it painted.
-    const WindowId opened = x.waitForPopupMenuWindow(end - now());
-    Rect f;
-    for (int k = 0; opened && x.geometry(opened, f) && isUniform(x.capture(opened)) && now() < end; ++k) {
-        x.movePointer(f.centreX(), f.y + (k % 2 ? f.height / 4 : f.height * 3 / 4));
-        pause(0.1);
+    menu = PopupMenu{};
+    if (!waitFor([&] { return (menu.window = x.popupMenu()) != 0; }, stepTimeout) || !x.geometry(menu.window, menu.frame))
+        return fail("no pop-up menu window was mapped");
+    const Rect f = menu.frame;
+    // freeglut paints a menu only when the entry under the pointer changes;
+    // one opened while the program is still drawing can miss that first
+    // paint and stay blank until the pointer moves over it again, as a
+    // user's would. Both places lie on an entry, whatever the count.
+    int k = 0;
+    Image lit, base, current;
+    if (!waitFor(
+            [&] {
+                x.movePointer(f.centreX(), f.y + (++k % 2 ? f.height / 4 : f.height * 3 / 4));
+                pause(0.1);
+                return !isUniform(x.capture(menu.window));
+            },
+            stepTimeout) ||
+        !x.waitForSettle(menu.window, stepTimeout, &lit))
+        return fail("the menu was never drawn");
+    // Off the menu its entries are drawn unlit; back on it, the rows that
+    // change are one entry's band.
+    const int offX = f.x + f.width + 20, offY = f.y + f.height + 20;
+    x.movePointer(offX, offY);
+    if (!x.waitForChange(menu.window, lit, stepTimeout, &base)) return fail("the lit entry stayed lit off the menu");
+    x.movePointer(f.centreX(), f.centreY());
+    if (!x.waitForChange(menu.window, base, stepTimeout, &current) || current.height != base.height)
+        return fail("no entry lit up under the pointer");
+    int first = -1, last = -1;
+    for (int y = 0; y < base.height; ++y) {
+        if (std::equal(base.at(0, y), base.at(0, y) + base.width * 3, current.at(0, y))) continue;
+        if (first < 0) first = y;
+        last = y;
     }
-    PopupMenu menu;
-    if (!x.findPopupMenu(entries, end - now(), menu, why)) {
-        x.releaseButton(3);
-        return false;
-    }
+    const int h = last - first + 1, border = (f.height - entries * h) / 2;
+    if (border < 0 || 2 * border >= h || (first - border) % h != 0)
+        return fail("the lit rows " + std::to_string(first) + ".." + std::to_string(last) + " do not tile a menu of " +
+                    std::to_string(f.height) + " rows into " + std::to_string(entries) + " entries");
+    for (int e = 0; e < entries; ++e) menu.entries.push_back(Rect{f.x, f.y + border + e * h, f.width, h});
+    x.movePointer(offX, offY);
+    x.releaseButton(3);
+    return ::testing::AssertionSuccess();
+}
+
+::testing::AssertionResult chooseEntry(XConnection& x, const PopupMenu& menu, int index)
+{
     // freeglut 3.4 tests a release against the menu with the event's window
     // coordinates but places the menu in screen coordinates, so a release on
     // an entry chooses it only in a window at the screen's origin (the Julia
     // window's menus stay open, or choose an entry 830 pixels to the left).
-    // A press on an entry chooses it in any window: the button is let go off
-    // the menu, which leaves it open, and the entry is clicked.
-    f = menu.frame;
-    x.movePointer(f.x + f.width + 20, f.y + f.height + 20);
-    x.releaseButton(3);
+    // A press on an entry chooses it in any window.
     x.movePointer(menu.entries[index].centreX(), menu.entries[index].centreY());
     x.click(3);
-    while (x.isViewable(menu.window) && now() < end) pause(0.05);
-    return !x.isViewable(menu.window) || fail("the menu stayed open after its entry was clicked");
+    if (waitFor([&] { return !x.isViewable(menu.window); }, stepTimeout)) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "the menu stayed open after its entry was clicked";
 }
 
-void drag(XConnection& x, const Rect& window, int row, int fromX, int toX)
+::testing::AssertionResult chooseFromMenu(XConnection& x, const Program& program, WindowId w, int wx, int wy,
+                                          int entries, int index)
 {
-    hover(x, window, fromX, row);
-    x.pressButton(1);
-    x.movePointer(window.x + (fromX + toX) / 2, window.y + row);
-    x.movePointer(window.x + toX, window.y + row);
-    x.releaseButton(1);
+    PopupMenu menu;
+    const ::testing::AssertionResult opened = openMenu(x, program, w, wx, wy, entries, menu);
+    return opened ? chooseEntry(x, menu, index) : opened;
 }
 
-Image colourBar(const Image& window)
+::testing::AssertionResult shows(XConnection& x, WindowId w, const Expected& e, const std::string& name,
+                                 bool aroundEditor, Image* shown)
 {
-    if (window.width < 522 || window.height < 30) return {};
-    Image bar(512, 20);
-    for (int row = 0; row < 20; ++row) std::copy_n(window.at(10, 10 + row), 512 * 3, bar.at(0, row));
-    return bar;
+    Image captured;
+    Mismatches m;
+    auto good = [&] {
+        const bool fractal = m.fractal[0] + m.fractal[1] <= 0.01 * (m.compared[0] + m.compared[1]);
+        const bool around = m.edge == 0 && m.fractal[0] <= 0.01 * m.compared[0];
+        return !m.flat && !m.bar && fractal && (around || !aroundEditor);
+    };
+    auto judge = [&] {
+        captured = x.capture(w);
+        if (captured.width != e.picture.width || captured.height != e.picture.height) return false;
+        m = compareWindow(captured, e);
+        return good();
+    };
+    // A frame can be caught half-way through its arrival; it must still be
+    // there a moment later.
+    const bool ok = waitFor([&] { return judge() && (pause(0.05), judge()); }, stepTimeout);
+    if (shown) *shown = captured;
+    if (ok) return ::testing::AssertionSuccess();
+    std::ostringstream s;
+    s << captured.width << " x " << captured.height << " captured; " << m.flat << " frame or marker and " << m.bar
+      << " bar pixels off, first " << m.first << "; fractal pixels off: " << m.fractal[0] << " of " << m.compared[0]
+      << " in the editor's rows (" << m.edge << " touching the editor), " << m.fractal[1] << " of " << m.compared[1]
+      << " below";
+    return failure(s.str(), captured, e.picture, name);
 }
 
-bool similar(const Difference& d) { return !d.sizesDiffer && d.share() <= allowedShare; }
-
-bool Look::good() const { return similar(picture) && !bar.sizesDiffer && bar.exceeding == 0; }
-
-Difference comparePictures(const Image& a, const Image& b, int firstRow)
+::testing::AssertionResult showsFractal(XConnection& x, WindowId w, const Image& fractal, const std::string& name,
+                                        int firstRow, Image* shown)
 {
-    return compareImages(a, b, pictureTolerance, firstRow);
+    Image captured;
+    Difference d;
+    const bool ok = waitFor(
+        [&] {
+            captured = x.capture(w);
+            d = compareImages(captured, fractal, 3, firstRow);
+            return d.similar();
+        },
+        stepTimeout);
+    if (shown) *shown = captured;
+    return ok ? ::testing::AssertionSuccess() : failure(d.describe(), captured, fractal, name);
 }
 
-Look compareLook(const Image& captured, const Image& expectedPicture, const Image& bar)
+bool waitForFile(const std::string& path, double timeoutSeconds)
 {
-    Look look;
-    look.captured = captured;
-    look.picture = comparePictures(captured, expectedPicture);
-    look.bar = compareImages(colourBar(captured), bar, barTolerance);
-    return look;
+    return waitFor([&] { return std::filesystem::exists(path); }, timeoutSeconds);
 }
 
-Look waitForLook(XConnection& x, WindowId w, const Image& expectedPicture, const TransferFunction& tf,
-                 double timeoutSeconds)
+Image readTiff(const std::string& path)
 {
-    const double end = now() + timeoutSeconds;
-    const Image bar = expectedBar(tf);
-    Look look;
-    do {
-        look = compareLook(x.capture(w), expectedPicture, bar);
-        if (look.good()) {
-            // A frame can be caught half-way through its arrival; it must
-            // still be there a moment later.
-            pause(0.05);
-            look = compareLook(x.capture(w), expectedPicture, bar);
-            if (look.good()) return look;
-        }
-        pause(0.05);
-    } while (now() < end);
-    return look;
+    std::unique_ptr<TIFF, void (*)(TIFF*)> tif(TIFFOpen(path.c_str(), "r"), TIFFClose);
+    if (!tif) return {};
+    uint32_t width = 0, height = 0;
+    uint16_t bits = 0, samples = 0, photometric = 0, planar = 0;
+    TIFFGetField(tif.get(), TIFFTAG_IMAGEWIDTH, &width);
+    TIFFGetField(tif.get(), TIFFTAG_IMAGELENGTH, &height);
+    TIFFGetFieldDefaulted(tif.get(), TIFFTAG_BITSPERSAMPLE, &bits);
+    TIFFGetFieldDefaulted(tif.get(), TIFFTAG_SAMPLESPERPIXEL, &samples);
+    TIFFGetField(tif.get(), TIFFTAG_PHOTOMETRIC, &photometric);
+    TIFFGetFieldDefaulted(tif.get(), TIFFTAG_PLANARCONFIG, &planar);
+    if (bits != 8 || samples != 3 || photometric != PHOTOMETRIC_RGB || planar != PLANARCONFIG_CONTIG) return {};
+    Image image(static_cast<int>(width), static_cast<int>(height));
+    for (uint32_t row = 0; row < height; ++row)
+        if (TIFFReadScanline(tif.get(), image.at(0, static_cast<int>(row)), row, 0) < 0) return {};
+    return image;
 }
 
-::testing::AssertionResult looksRight(const Look& look, const Image& expectedPicture, const std::string& name)
+size_t occurrences(const std::string& text, const std::string& part)
 {
-    if (look.good()) return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << name << ": picture " << look.picture.describe() << "; colour bar "
-                                         << look.bar.describe()
-                                         << "\n  captured: " << saveForInspection(look.captured, name + "-captured")
-                                         << "\n  expected: " << saveForInspection(expectedPicture, name + "-expected");
+    size_t n = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+    return n;
 }
 
 }  // namespace fx

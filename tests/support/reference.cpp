@@ -1,7 +1,5 @@
 #include "support/reference.h"
 
-#include "transfer/transfer_function.h"
-
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -26,19 +24,30 @@ float imaginaryAt(const View& v, int j, int height)
     return static_cast<float>(v.top - (j + 0.5) / height * (double(v.top) - v.bottom));
 }
 
-std::uint8_t toByte(float channel)
+// The iteration limit both programs derive from the pixel footprint.
+float iterationLimit(const View& view, int width, int height)
 {
-    // GL's conversion to an 8-bit normalised channel: clamp, round to nearest.
-    const float c = std::min(std::max(channel, 0.0f), 1.0f);
-    return static_cast<std::uint8_t>(std::lround(c * 255.0f));
+    const float fx = (view.right - view.left) / static_cast<float>(width);
+    const float fy = (view.top - view.bottom) / static_cast<float>(height);
+    const float f = std::max(std::max(fx, fy), 1e-30f);
+    return std::floor(std::min(260.0f + 128.0f * std::max(0.0f, std::log2(0.00375f / f)), float(hardLimit)));
 }
 
+// A GL_LINEAR read of the 512-texel table at the programs' coordinate for
+// s, (0.5 + 511 s) / 512: a blend of the two nearest texel centres, each
+// index clamped to the table. Then GL's conversion to an 8-bit channel.
 void put(Image& image, int i, int j, const std::vector<float>& table, float s)
 {
-    float rgb[3];
-    tableColour(table, s, rgb);
-    std::uint8_t* p = image.at(i, j);
-    for (int k = 0; k < 3; ++k) p[k] = toByte(rgb[k]);
+    const int texels = static_cast<int>(table.size() / 4);
+    const float x = (0.5f + s * 511.0f) / 512.0f * static_cast<float>(texels) - 0.5f;
+    const float lower = std::floor(x);
+    const float frac = x - lower;
+    const int i0 = std::clamp(static_cast<int>(lower), 0, texels - 1);
+    const int i1 = std::clamp(static_cast<int>(lower) + 1, 0, texels - 1);
+    for (int k = 0; k < 3; ++k) {
+        const float c = (1.0f - frac) * table[4 * i0 + k] + frac * table[4 * i1 + k];
+        image.at(i, j)[k] = static_cast<std::uint8_t>(std::lround(std::clamp(c, 0.0f, 1.0f) * 255.0f));
+    }
 }
 
 // The smooth escape count of an escaped orbit, mapped onto 0..1.
@@ -57,39 +66,66 @@ bool inCardioidOrBulb(float cx, float cy)
     return xb * xb + cy * cy <= 0.0625f;
 }
 
+FractalWindow windowShowing(const View& view)
+{
+    FractalWindow w;
+    w.viewLeft = view.left, w.viewRight = view.right, w.viewBottom = view.bottom, w.viewTop = view.top;
+    return w;
+}
+
 }  // namespace
 
-std::vector<float> defaultColourTable(int windowNumber)
+TransferFunction defaults(int windowNumber)
 {
     TransferFunction tf;
     tf.initialiseModel(windowNumber);
-    return tf.colourTable;
+    return tf;
 }
 
-float iterationLimit(const View& view, int width, int height)
+View afterNotches(const View& view, int px, int py, ZoomDirection direction, int notches)
 {
-    const float fx = (view.right - view.left) / static_cast<float>(width);
-    const float fy = (view.top - view.bottom) / static_cast<float>(height);
-    const float f = std::max(std::max(fx, fy), 1e-30f);
-    const float limit = std::min(260.0f + 128.0f * std::max(0.0f, std::log2(0.00375f / f)), float(hardLimit));
-    return std::floor(limit);
+    FractalWindow w = windowShowing(view);
+    trackPointer(w, px, py);
+    for (int step = 0; step < 2 * notches; ++step) zoomView(w, direction);
+    return View{w.viewLeft, w.viewRight, w.viewBottom, w.viewTop};
 }
 
-void tableColour(const std::vector<float>& table, float s, float rgb[3])
+void constantAt(const View& mandelbrot, int px, int py, float& cr, float& ci)
 {
-    const int texels = static_cast<int>(table.size() / 4);
-    const float u = (0.5f + s * 511.0f) / 512.0f;
-    // Linear filtering: the texel centres on either side of u*n - 0.5,
-    // each index clamped to the table.
-    const float x = u * static_cast<float>(texels) - 0.5f;
-    const float lower = std::floor(x);
-    const float frac = x - lower;
-    const int i0 = std::clamp(static_cast<int>(lower), 0, texels - 1);
-    const int i1 = std::clamp(static_cast<int>(lower) + 1, 0, texels - 1);
-    for (int k = 0; k < 3; ++k) rgb[k] = (1.0f - frac) * table[4 * i0 + k] + frac * table[4 * i1 + k];
+    FractalWindow w = windowShowing(mandelbrot);
+    trackPointer(w, px, py);
+    juliaConstantFromPointer(w, cr, ci);
 }
 
-Image renderMandelbrot(const View& view, int width, int height, const std::vector<float>& table)
+Expected withEditor(const Image& fractal, const TransferFunction& tf)
+{
+    Expected e{fractal, std::vector<Expected::Kind>(fractal.rgb.size() / 3, Expected::fractal)};
+    auto fill = [&e](int left, int top, int right, int bottom, const float rgb[3], Expected::Kind kind) {
+        for (int y = std::max(top, 0); y < std::min(bottom, e.picture.height); ++y)
+            for (int x = std::max(left, 0); x < std::min(right, e.picture.width); ++x) {
+                for (int k = 0; k < 3; ++k)
+                    e.picture.at(x, y)[k] = static_cast<std::uint8_t>(std::lround(std::clamp(rgb[k], 0.f, 1.f) * 255));
+                e.kinds[static_cast<size_t>(y) * e.picture.width + x] = kind;
+            }
+    };
+    const float black[3] = {0, 0, 0}, white[3] = {1, 1, 1};
+    fill(8, 8, 524, 32, black, Expected::flat);
+    fill(9, 9, 523, 31, white, Expected::flat);
+    // The bar is as wide as the table has texels: column 10 + i shows texel i.
+    for (int i = 0; i < tableSize; ++i) fill(10 + i, 10, 11 + i, 30, &tf.colourTable[4 * i], Expected::bar);
+    // A 10 x 10 square about (512 x + 10, 20), its outer ring in the colour
+    // that contrasts with the point's in every channel.
+    for (const ControlPoint& p : tf.points) {
+        const int cx = static_cast<int>(512.0 * p.x + 10.0);
+        const float ring[3] = {p.red < 0.5f ? 1.f : 0.f, p.green < 0.5f ? 1.f : 0.f, p.blue < 0.5f ? 1.f : 0.f};
+        const float inside[3] = {p.red, p.green, p.blue};
+        fill(cx - 5, 15, cx + 5, 25, ring, Expected::flat);
+        fill(cx - 4, 16, cx + 4, 24, inside, Expected::flat);
+    }
+    return e;
+}
+
+Image renderMandelbrot(const View& view, const std::vector<float>& table, int width, int height)
 {
     Image image(width, height);
     const float limit = iterationLimit(view, width, height);
@@ -100,7 +136,6 @@ Image renderMandelbrot(const View& view, int width, int height, const std::vecto
             float s = 1.0f;
             if (!inCardioidOrBulb(cx, cy)) {
                 float zx = 0, zy = 0, n = 0;
-                bool escaped = false;
                 for (int k = 0; k < hardLimit && n < limit; ++k) {
                     const float x2 = zx * zx - zy * zy;
                     const float y2 = 2.0f * zx * zy;
@@ -108,11 +143,10 @@ Image renderMandelbrot(const View& view, int width, int height, const std::vecto
                     zy = y2 + cy;
                     n += 1.0f;
                     if (zx * zx + zy * zy > bailout) {
-                        escaped = true;
+                        s = escapeCoordinate(n, zx, zy, limit);
                         break;
                     }
                 }
-                if (escaped) s = escapeCoordinate(n, zx, zy, limit);
             }
             put(image, i, j, table, s);
         }
@@ -120,7 +154,7 @@ Image renderMandelbrot(const View& view, int width, int height, const std::vecto
     return image;
 }
 
-Image renderJulia(const View& view, int width, int height, float cr, float ci, const std::vector<float>& table)
+Image renderJulia(const View& view, float cr, float ci, const std::vector<float>& table, int width, int height)
 {
     Image image(width, height);
     const float limit = iterationLimit(view, width, height);
@@ -162,74 +196,38 @@ Difference compareImages(const Image& a, const Image& b, int tolerance, int firs
     if (lastRow < 0 || lastRow > a.height) lastRow = a.height;
     for (int y = std::max(firstRow, 0); y < lastRow; ++y) {
         for (int x = 0; x < a.width; ++x) {
-            const std::uint8_t* p = a.at(x, y);
-            const std::uint8_t* q = b.at(x, y);
             int worst = 0;
-            for (int k = 0; k < 3; ++k) worst = std::max(worst, std::abs(int(p[k]) - int(q[k])));
+            for (int k = 0; k < 3; ++k) worst = std::max(worst, std::abs(int(a.at(x, y)[k]) - int(b.at(x, y)[k])));
             ++d.compared;
             if (worst > tolerance) ++d.exceeding;
-            if (worst > d.largest) {
-                d.largest = worst;
-                d.worstX = x;
-                d.worstY = y;
-            }
+            if (worst > d.largest) d.largest = worst, d.worstX = x, d.worstY = y;
         }
     }
     return d;
 }
 
-namespace {
-
-template <typename Map>
-Image remapped(const Image& image, Map map)
+Image flipped(const Image& image, bool leftRight, bool topBottom)
 {
     Image out(image.width, image.height);
-    for (int y = 0; y < image.height; ++y) {
-        for (int x = 0; x < image.width; ++x) {
-            int sx = x, sy = y;
-            map(sx, sy);
-            std::copy_n(image.at(sx, sy), 3, out.at(x, y));
-        }
-    }
+    for (int y = 0; y < image.height; ++y)
+        for (int x = 0; x < image.width; ++x)
+            std::copy_n(image.at(leftRight ? image.width - 1 - x : x, topBottom ? image.height - 1 - y : y), 3,
+                        out.at(x, y));
     return out;
 }
 
-}  // namespace
-
-Image rotated180(const Image& image)
-{
-    return remapped(image, [&](int& x, int& y) {
-        x = image.width - 1 - x;
-        y = image.height - 1 - y;
-    });
-}
-
-Image mirroredLeftRight(const Image& image)
-{
-    return remapped(image, [&](int& x, int&) { x = image.width - 1 - x; });
-}
-
-Image mirroredTopBottom(const Image& image)
-{
-    return remapped(image, [&](int&, int& y) { y = image.height - 1 - y; });
-}
-
-bool writePpm(const Image& image, const std::string& path)
-{
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) return false;
-    std::fprintf(f, "P6\n%d %d\n255\n", image.width, image.height);
-    const bool written = std::fwrite(image.rgb.data(), 1, image.rgb.size(), f) == image.rgb.size();
-    return std::fclose(f) == 0 && written;
-}
-
-std::string saveForInspection(const Image& image, const std::string& name)
+std::string savePicture(const Image& image, const std::string& name)
 {
     const char* folder = std::getenv("FRAKTALE_TEST_ARTIFACTS");
-    const std::filesystem::path dir = folder && *folder ? std::filesystem::path(folder)
-                                                        : std::filesystem::temp_directory_path();
+    const std::filesystem::path dir =
+        folder && *folder ? std::filesystem::path(folder) : std::filesystem::temp_directory_path();
     const std::string path = (dir / (name + ".ppm")).string();
-    return writePpm(image, path) ? path : std::string();
+    FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f) return "(cannot write " + path + ")";
+    std::fprintf(f, "P6\n%d %d\n255\n", image.width, image.height);
+    std::fwrite(image.rgb.data(), 1, image.rgb.size(), f);
+    std::fclose(f);
+    return path;
 }
 
 }  // namespace fx

@@ -1,6 +1,5 @@
 #include "support/scripted_zenity.h"
 
-#include <fcntl.h>
 #include <grp.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -27,14 +26,10 @@ TempFolder::TempFolder()
 
 TempFolder::~TempFolder()
 {
-    // A test may have left a folder read-only; without write permission its
-    // entries could not be removed by a user other than root.
+    // A test may have left the folder read-only; without write permission
+    // its entries could not be removed by a user other than root.
     std::error_code ec;
     fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ec);
-    for (auto it = fs::recursive_directory_iterator(path_, fs::directory_options::skip_permission_denied, ec);
-         !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
-        if (it->is_directory(ec)) fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
-    }
     fs::remove_all(path_, ec);
 }
 
@@ -58,67 +53,48 @@ ScopedPath::ScopedPath(const std::string& value)
 
 ScopedPath::~ScopedPath()
 {
-    if (hadValue_) {
+    if (hadValue_)
         setenv("PATH", oldValue_.c_str(), 1);
-    } else {
+    else
         unsetenv("PATH");
-    }
 }
 
 namespace {
 
-std::string zenityScript(const std::string& folder)
-{
-    // The folder comes from mkdtemp and holds no quote, so single quotes do.
-    return "#!/bin/sh\n"
-           "log='" + folder + "/calls.log'\n"
-           "answers='" + folder + "/answers'\n"
-           "for arg in \"$@\"; do printf '%s\\n' \"$arg\" >>\"$log\"; done\n"
-           "printf '%s\\n' '" + ScriptedZenity::kCallEnd + "' >>\"$log\"\n"
-           "[ -s \"$answers\" ] || exit 1\n"
-           "IFS= read -r answer <\"$answers\"\n"
-           "sed '1d' \"$answers\" >\"$answers.next\" && mv \"$answers.next\" \"$answers\"\n"
-           "[ \"$answer\" = CANCEL ] && exit 1\n"
-           "printf '%s\\n' \"$answer\"\n"
-           "exit 0\n";
-}
-
-// The script sits alone in its own folder, so that nothing else the test
-// folder holds shadows a program on PATH.
+// The script sits alone in a folder of its own, so that nothing else the
+// test folder holds shadows a program on PATH.
 std::string scriptFolder(const TempFolder& folder)
 {
     const std::string bin = folder.file("bin");
     mkdir(bin.c_str(), 0755);
-    return bin;
-}
-
-std::string prependedPath(const std::string& folder)
-{
     const char* old = std::getenv("PATH");
-    return old && *old ? folder + ":" + old : folder;
+    return old && *old ? bin + ":" + old : bin;
 }
 
 }  // namespace
 
-ScriptedZenity::ScriptedZenity()
-    : path_(prependedPath(scriptFolder(folder_)))
+ScriptedZenity::ScriptedZenity() : path_(scriptFolder(folder_))
 {
+    // The folder comes from mkdtemp and holds no quote, so single quotes do.
     const std::string script = folder_.file("bin/zenity");
-    if (!writeFile(script, zenityScript(folder_.path())) || chmod(script.c_str(), 0755) != 0) {
-        throw std::runtime_error("cannot write " + script);
-    }
-    writeFile(folder_.file("answers"), "");
+    const bool written = writeFile(script, "#!/bin/sh\n"
+                                           "log='" + folder_.file("calls.log") + "'\n"
+                                           "answers='" + folder_.file("answers") + "'\n"
+                                           "for arg in \"$@\"; do printf '%s\\n' \"$arg\" >>\"$log\"; done\n"
+                                           "printf '%s\\n' '" + kCallEnd + "' >>\"$log\"\n"
+                                           "[ -s \"$answers\" ] || exit 1\n"
+                                           "IFS= read -r answer <\"$answers\"\n"
+                                           "sed '1d' \"$answers\" >\"$answers.next\" && mv \"$answers.next\" \"$answers\"\n"
+                                           "[ \"$answer\" = CANCEL ] && exit 1\n"
+                                           "printf '%s\\n' \"$answer\"\n");
+    if (!written || chmod(script.c_str(), 0755) != 0) throw std::runtime_error("cannot write " + script);
 }
 
-void ScriptedZenity::queue(const std::string& line)
+void ScriptedZenity::answer(const std::string& text)
 {
-    if (line.find('\n') != std::string::npos) throw std::invalid_argument("an answer is a single line");
-    std::ofstream(folder_.file("answers"), std::ios::app) << line << '\n';
+    if (text.find('\n') != std::string::npos) throw std::invalid_argument("an answer is a single line");
+    std::ofstream(folder_.file("answers"), std::ios::app) << text << '\n';
 }
-
-void ScriptedZenity::answer(const std::string& text) { queue(text); }
-
-void ScriptedZenity::cancel() { queue("CANCEL"); }
 
 std::vector<std::vector<std::string>> ScriptedZenity::calls() const
 {
@@ -126,11 +102,11 @@ std::vector<std::vector<std::string>> ScriptedZenity::calls() const
     std::istringstream log(readFile(folder_.file("calls.log")));
     std::vector<std::string> current;
     for (std::string line; std::getline(log, line);) {
-        if (line == kCallEnd) {
+        if (line != kCallEnd) {
+            current.push_back(line);
+        } else {
             result.push_back(current);
             current.clear();
-        } else {
-            current.push_back(line);
         }
     }
     return result;
@@ -147,11 +123,10 @@ std::string captureStdout(const std::function<void()>& body)
     std::fflush(stdout);
     dup2(saved, STDOUT_FILENO);
     close(saved);
-    std::string text;
     std::rewind(sink);
+    std::string text;
     char buffer[4096];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, sink)) > 0) text.append(buffer, n);
+    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, sink)) > 0;) text.append(buffer, n);
     std::fclose(sink);
     return text;
 }
@@ -167,11 +142,8 @@ ChildOutcome runInChild(const std::function<bool()>& body, bool asNobody)
         close(fds[0]);
         dup2(fds[1], STDOUT_FILENO);
         close(fds[1]);
-        if (asNobody && geteuid() == 0) {
-            if (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0) {
-                _exit(ChildOutcome::kCouldNotDropPrivileges);
-            }
-        }
+        if (asNobody && geteuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0))
+            _exit(ChildOutcome::kCouldNotDropPrivileges);
         const bool ok = body();
         std::fflush(stdout);
         _exit(ok ? 0 : 1);
@@ -179,11 +151,11 @@ ChildOutcome runInChild(const std::function<bool()>& body, bool asNobody)
     close(fds[1]);
     ChildOutcome outcome;
     char buffer[4096];
-    ssize_t n;
-    while ((n = read(fds[0], buffer, sizeof buffer)) != 0) {
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) break;
-        outcome.output.append(buffer, static_cast<size_t>(n));
+    for (ssize_t n; (n = read(fds[0], buffer, sizeof buffer)) != 0;) {
+        if (n > 0)
+            outcome.output.append(buffer, static_cast<size_t>(n));
+        else if (errno != EINTR)
+            break;
     }
     close(fds[0]);
     int status = 0;

@@ -48,18 +48,14 @@ public:
     static constexpr const char* kCallEnd = "<<end of call>>";
 
     ScriptedZenity();
-    ~ScriptedZenity() = default;
-
-    // The next call prints text (one line, no line break inside) and exits 0.
+    // The next call prints text (one line) and exits 0.
     void answer(const std::string& text);
     // The next call exits 1, as zenity does on Cancel.
-    void cancel();
+    void cancel() { answer("CANCEL"); }
     // Arguments of every call so far, without the program name.
     std::vector<std::vector<std::string>> calls() const;
 
 private:
-    void queue(const std::string& line);
-
     TempFolder folder_;
     ScopedPath path_;
 };

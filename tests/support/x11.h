@@ -1,6 +1,6 @@
-// The test side of the X server: finding the viewer's windows, reading their
-// pictures back and driving them with synthetic input through XTest, the way
-// a user's mouse and keyboard would.
+// The test side of the X server: the viewer's windows found by title, their
+// pictures read back, and synthetic input through XTest, the way a user's
+// mouse and keyboard would give it.
 #pragma once
 
 #include <cstdint>
@@ -8,8 +8,7 @@
 #include <vector>
 
 // Xlib's own header defines None, Bool, Status and more as macros, which
-// collide with GoogleTest; the two Xlib types needed here are declared as
-// Xlib declares them.
+// collide with GoogleTest; only the display type is declared here.
 struct _XDisplay;
 
 namespace fx {
@@ -39,19 +38,26 @@ struct Rect {
     int height = 0;
     int centreX() const { return x + width / 2; }
     int centreY() const { return y + height / 2; }
-    bool contains(int px, int py) const { return px >= x && px < x + width && py >= y && py < y + height; }
 };
 
-// freeglut's pop-up menu as it is on the screen. The entries are stacked
-// top to bottom with equal heights, in the order they were added.
-struct PopupMenu {
-    WindowId window = 0;
-    Rect frame;                 // root coordinates
-    std::vector<Rect> entries;  // root coordinates
-};
+// Seconds on a monotonic clock, and a short sleep between polls.
+double now();
+void pause(double seconds);
+
+// Polls the condition until it holds (true) or the time is up (false).
+template <typename Condition>
+bool waitFor(Condition condition, double timeoutSeconds)
+{
+    const double end = now() + timeoutSeconds;
+    while (!condition()) {
+        if (now() >= end) return false;
+        pause(0.03);
+    }
+    return true;
+}
 
 // One connection to $DISPLAY. X errors (a window that vanished between a
-// query and a capture) are recorded rather than ending the test process.
+// query and a capture) are counted rather than ending the test process.
 // Buttons still held when the connection closes are released.
 class XConnection {
 public:
@@ -60,68 +66,38 @@ public:
     XConnection(const XConnection&) = delete;
     XConnection& operator=(const XConnection&) = delete;
 
-    _XDisplay* display() const { return display_; }
-    WindowId root() const { return root_; }
-
-    // A top-level window (child of the root) with this exact title, or 0.
-    // Only viewable windows count unless `mappedOnly` is false.
-    WindowId findWindow(const std::string& title, bool mappedOnly = true);
-    // How many viewable top-level windows carry this title.
-    int countWindows(const std::string& title);
+    // The viewable top-level windows with this exact title, bottom to top.
+    std::vector<WindowId> windows(const std::string& title);
+    // The viewable override-redirect top-level window freeglut maps for a
+    // pop-up menu, the topmost one; 0 when none is open.
+    WindowId popupMenu();
     bool isViewable(WindowId w);
-    // Size and position of the window's inside on the screen; false when it
-    // is gone.
+    // The window's inside on the screen; false when it is gone.
     bool geometry(WindowId w, Rect& onScreen);
-
     // The window's picture; empty when it cannot be read (unmapped, gone).
     Image capture(WindowId w);
-    // A rectangle of the screen as the root window shows it.
-    Image captureScreen(const Rect& r);
 
-    // XTest input. Buttons 1..5: 1 left, 2 middle, 3 right, 4 wheel up,
-    // 5 wheel down. Each call is flushed and synchronised with the server.
+    // XTest input, each call synchronised with the server. Buttons: 1 left,
+    // 3 right, 4 wheel up (zooms in), 5 wheel down.
     void movePointer(int rootX, int rootY);
     void pressButton(int button);
     void releaseButton(int button);
     void click(int button);
-    // One wheel notch: a press and a release of button 4 (up, zooms in)
-    // or 5 (down, zooms out).
-    void wheel(bool up);
-    // Gives the window the keyboard focus and types the key (press, release).
+    void wheel(bool up) { click(up ? 4 : 5); }
+    // Gives the window the keyboard focus and types the key.
     void typeKey(WindowId w, unsigned long keysym);
-    // Asks the server to give the window's inside this size, as a window
-    // manager would when the user drags a border. The program learns of it
-    // through its reshape callback; poll for the new picture.
+    // As a window manager would when the user drags a border.
     void resizeWindow(WindowId w, int width, int height);
-    // Makes the server send the window an Expose for all of it, as when a
-    // window that covered it goes away.
+    // An Expose for all of the window, as when a window covering it goes.
     void exposeWindow(WindowId w);
 
-    // Polls until the window's picture differs from `before` and then holds
-    // still for two consecutive captures; the settled picture is returned
-    // through `settled`. False on timeout.
-    bool waitForChange(WindowId w, const Image& before, double timeoutSeconds, Image* settled = nullptr);
-    // Polls until two consecutive captures agree. False on timeout.
+    // Polls until two consecutive captures agree.
     bool waitForSettle(WindowId w, double timeoutSeconds, Image* settled = nullptr);
-    // Polls until the window shows exactly `target`. False on timeout.
-    bool waitForPicture(WindowId w, const Image& target, double timeoutSeconds);
-
-    // The viewable override-redirect top-level window that freeglut maps
-    // for a pop-up menu, polled for until the timeout; 0 when none came.
-    WindowId waitForPopupMenuWindow(double timeoutSeconds);
-    // Waits for the pop-up menu (the right button must be held) and finds
-    // its entries: the rows that change when the pointer moves onto the
-    // middle of the menu are one entry's band; the stacking that band
-    // implies is then checked by lighting every entry in turn.
-    // `expectedEntries` is the number of entries the menu was built with.
-    // The pointer is left on the last entry; release the button where the
-    // choice is to be made. A release off the menu leaves it open.
-    bool findPopupMenu(int expectedEntries, double timeoutSeconds, PopupMenu& menu, std::string* why = nullptr);
-
-    // Number of X errors seen since the connection opened.
-    int errorCount() const;
+    // Polls until the picture differs from `before`, then until it settles.
+    bool waitForChange(WindowId w, const Image& before, double timeoutSeconds, Image* settled = nullptr);
 
 private:
+    std::vector<WindowId> topLevel();  // bottom to top
     void sync();
     _XDisplay* display_ = nullptr;
     WindowId root_ = 0;
@@ -130,10 +106,5 @@ private:
 // True for an empty picture or one of a single colour (a window mapped
 // but not drawn yet).
 bool isUniform(const Image& image);
-
-// Seconds on a monotonic clock.
-double now();
-// Sleeps briefly between polls.
-void pause(double seconds);
 
 }  // namespace fx

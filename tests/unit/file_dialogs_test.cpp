@@ -1,7 +1,9 @@
-// The dialogs as the user meets them, with a scripted zenity standing in for
-// the real one: what each dialog is asked with, what a chosen name turns into,
-// and that a cancel or a missing zenity changes nothing.
+// The dialogs: the zenity command lines and the parsing of its colour answer,
+// then the dialogs as the user meets them, with a scripted zenity standing in
+// for the real one: what a chosen name or colour turns into, and that a cancel
+// or a missing zenity changes nothing.
 #include "platform/dialogs.h"
+#include "screenshot/screenshot.h"
 #include "support/scripted_zenity.h"
 #include "transfer/transfer_function.h"
 
@@ -9,8 +11,9 @@
 
 #include <unistd.h>
 
-#include <algorithm>
+#include <array>
 #include <climits>
+#include <cstdio>
 
 namespace {
 
@@ -18,6 +21,56 @@ using Args = std::vector<std::string>;
 
 const std::string kTfcFilter = "--file-filter=Transferfunktion (*.tfc) | *.tfc";
 const std::string kNoZenity = "\nKein Dialog verf\xC3\xBCgbar: 'zenity' konnte nicht gestartet werden.";
+
+// The save dialog's name rule: the extension is added unless the name
+// already ends in it exactly, case included.
+TEST(DialogArguments, EnsureExtension)
+{
+    const struct {
+        const char *name, *ext, *expected;
+    } cases[] = {
+        {"/home/u/bild", ".tif", "/home/u/bild.tif"},        {"/home/u/bild.tif", ".tif", "/home/u/bild.tif"},
+        {"/home/u/bild.TIF", ".tif", "/home/u/bild.TIF.tif"}, {"/home/u/bild.tiff", ".tif", "/home/u/bild.tiff.tif"},
+        {"/home/u/x.tif/bild", ".tif", "/home/u/x.tif/bild.tif"},
+        {"farben", ".tfc", "farben.tfc"},         {"farben.tfc", ".tfc", "farben.tfc"},
+        {"farben.TFC", ".tfc", "farben.TFC.tfc"}, {"farben.tif", ".tfc", "farben.tif.tfc"},
+        // Names no longer than the extension compare as a whole.
+        {"", ".tif", ".tif"}, {"a", ".tif", "a.tif"}, {"tif", ".tif", "tif.tif"}, {".tif", ".tif", ".tif"},
+        {".tfc", ".tif", ".tfc.tif"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(ensureExtension(c.name, c.ext), c.expected) << "name '" << c.name << "'";
+}
+
+// A folder with a trailing slash opens the dialog there with an empty name;
+// without a folder (getcwd failed) the dialog gets none rather than the root.
+// The full command lines are checked with the scripted zenity below.
+TEST(DialogArguments, StartingFolder)
+{
+    const FileDialog tfc{"Transferfunktion speichern", "Transferfunktion (*.tfc)", "*.tfc"};
+    EXPECT_EQ(fileDialogArguments(tfc, false, "/").back(), "--filename=/");
+    EXPECT_EQ(fileDialogArguments(tfc, true, "/home/user").back(), "--filename=/home/user/");
+    EXPECT_EQ(fileDialogArguments(tfc, true, "").back(), "--save");
+}
+
+TEST(DialogArguments, ColourAnswers)
+{
+    const struct {
+        const char* text;
+        int red, green, blue;
+    } answers[] = {{"rgb(255,127,0)\n", 255, 127, 0}, {"rgba(1,2,3,0.5)", 1, 2, 3},      {"#0a0b0c", 10, 11, 12},
+                   {"#FFfe00\r\n", 255, 254, 0},      {"rgb(300,-5,127.6)", 255, 0, 128}};
+    for (const auto& a : answers) {
+        Rgb8 c{-1, -1, -1};
+        ASSERT_TRUE(parseColourAnswer(a.text, c)) << a.text;
+        EXPECT_EQ((std::array<int, 3>{c.red, c.green, c.blue}), (std::array<int, 3>{a.red, a.green, a.blue})) << a.text;
+    }
+    for (const char* garbage : {"", "\n", "garbage", "rgb(1,2)", "rgb(1,2,3", "rgba(1,2,3)", "#0a0b0", "#0a0b0c0d",
+                                "#zzzzzz", "255,127,0"}) {
+        Rgb8 c{7, 8, 9};
+        EXPECT_FALSE(parseColourAnswer(garbage, c)) << garbage;
+        EXPECT_EQ((std::array<int, 3>{c.red, c.green, c.blue}), (std::array<int, 3>{7, 8, 9})) << garbage;
+    }
+}
 
 // The dialogs start in the current folder, so each test runs in its own.
 class FileDialogs : public ::testing::Test {
@@ -32,48 +85,46 @@ protected:
         startArg = std::string("--filename=") + cwd + "/";
         tf.initialiseModel(1);
         tf.addPoint(0.4f, 0.1f, 0.7f, 0.3f);
+        before = values(tf);
     }
 
     void TearDown() override { ASSERT_EQ(chdir(oldFolder.c_str()), 0); }
 
-    std::string oldFolder;
-    std::string startArg;
+    static std::vector<float> values(const TransferFunction& t)
+    {
+        std::vector<float> out;
+        for (const ControlPoint& p : t.points) out.insert(out.end(), {p.x, p.y, p.red, p.green, p.blue});
+        return out;
+    }
+
+    std::string oldFolder, startArg;
     TempFolder dir;
     TransferFunction tf;
+    std::vector<float> before;
 };
 
-std::vector<float> pointValues(const TransferFunction& t)
-{
-    std::vector<float> out;
-    for (const ControlPoint& p : t.points) out.insert(out.end(), {p.x, p.y, p.red, p.green, p.blue});
-    return out;
-}
-
-bool has(const Args& args, const std::string& arg)
-{
-    return std::find(args.begin(), args.end(), arg) != args.end();
-}
-
-TEST_F(FileDialogs, SaveDialogStartsInTheCurrentFolderAndAddsTfc)
+// The name gets .tfc unless it ends in it; a loaded name is used unchanged.
+TEST_F(FileDialogs, SaveAddsTfcAndLoadTakesTheNameAsItIs)
 {
     ScriptedZenity zenity;
     zenity.answer(dir.file("farben"));
     zenity.answer(dir.file("schon.tfc"));
-    const std::string out = captureStdout([&] {
-        tf.saveDialog();
-        tf.saveDialog();
-    });
-
-    const Args expected = {"--file-selection", "--title=Transferfunktion speichern", kTfcFilter, "--save", startArg};
-    EXPECT_EQ(zenity.calls(), (std::vector<Args>{expected, expected}));
-    EXPECT_EQ(out, "- Saving file '" + dir.file("farben.tfc") + "'...- File saved.- Saving file '" +
-                       dir.file("schon.tfc") + "'...- File saved.");
+    EXPECT_EQ(captureStdout([&] { tf.saveDialog(); tf.saveDialog(); }),
+              "- Saving file '" + dir.file("farben.tfc") + "'...- File saved.- Saving file '" +
+                  dir.file("schon.tfc") + "'...- File saved.");
     EXPECT_EQ(dir.entries(), (Args{"farben.tfc", "schon.tfc"}));
+    const std::string noExtension = dir.file("datensatz");
+    ASSERT_EQ(rename(dir.file("farben.tfc").c_str(), noExtension.c_str()), 0);
 
-    TransferFunction reloaded;
-    reloaded.initialiseModel(2);
-    captureStdout([&] { ASSERT_TRUE(reloaded.loadFile(dir.file("farben.tfc"))); });
-    EXPECT_EQ(pointValues(reloaded), pointValues(tf));
+    TransferFunction julia;
+    julia.initialiseModel(2);
+    zenity.answer(noExtension);
+    EXPECT_EQ(captureStdout([&] { julia.loadDialog(); }), "- Loading file '" + noExtension + "'...- File loaded.");
+    EXPECT_EQ(values(julia), before);
+
+    const Args save = {"--file-selection", "--title=Transferfunktion speichern", kTfcFilter, "--save", startArg};
+    const Args load = {"--file-selection", "--title=Datensatz \xC3\xB6" "ffnen", kTfcFilter, startArg};
+    EXPECT_EQ(zenity.calls(), (std::vector<Args>{save, save, load}));
 }
 
 TEST_F(FileDialogs, CancelledDialogsWriteLoadAndPrintNothing)
@@ -81,100 +132,44 @@ TEST_F(FileDialogs, CancelledDialogsWriteLoadAndPrintNothing)
     ScriptedZenity zenity;
     zenity.cancel();
     zenity.cancel();
-    const std::vector<float> before = pointValues(tf);
-    const std::string out = captureStdout([&] {
-        tf.saveDialog();
-        tf.loadDialog();
-    });
+    EXPECT_EQ(captureStdout([&] { tf.saveDialog(); tf.loadDialog(); }), "");
     EXPECT_EQ(zenity.calls().size(), 2u);
-    EXPECT_EQ(out, "");
     EXPECT_TRUE(dir.entries().empty());
-    EXPECT_EQ(pointValues(tf), before);
+    EXPECT_EQ(values(tf), before);
 }
 
-TEST_F(FileDialogs, LoadDialogLoadsTheChosenNameUnchanged)
-{
-    const std::string path = dir.file("datensatz");  // no extension, and none is added
-    captureStdout([&] { ASSERT_TRUE(tf.saveFile(path)); });
-    TransferFunction julia;
-    julia.initialiseModel(2);
-
-    ScriptedZenity zenity;
-    zenity.answer(path);
-    const std::string out = captureStdout([&] { julia.loadDialog(); });
-
-    EXPECT_EQ(zenity.calls(),
-              (std::vector<Args>{{"--file-selection", "--title=Datensatz \xC3\xB6" "ffnen", kTfcFilter, startArg}}));
-    EXPECT_EQ(out, "- Loading file '" + path + "'...- File loaded.");
-    EXPECT_EQ(pointValues(julia), pointValues(tf));
-}
-
-TEST_F(FileDialogs, ColourDialogReadsEveryAnswerFormAndCancel)
+// The dialog starts at the point's colour; an answer recolours the point and
+// rebuilds the table, while a cancel or an answer that is no colour keeps it.
+TEST_F(FileDialogs, ColourDialogRecoloursThePoint)
 {
     ScriptedZenity zenity;
-    zenity.answer("rgb(255,128,0)");
-    zenity.answer("rgba(1,2,3,0.5)");
-    zenity.answer("#0a0B0c");
-    zenity.answer("rgb(300,-4,127.6)");
+    zenity.cancel();
     zenity.answer("kein Farbwert");
-    zenity.cancel();
-
-    const struct {
-        bool ok;
-        int red, green, blue;
-    } expected[] = {{true, 255, 128, 0}, {true, 1, 2, 3},     {true, 10, 11, 12},
-                    {true, 255, 0, 128}, {false, 7, 7, 7},    {false, 7, 7, 7}};
-    for (const auto& e : expected) {
-        Rgb8 chosen{7, 7, 7};
-        EXPECT_EQ(chooseColourDialog(Rgb8{10, 20, 30}, chosen), e.ok);
-        if (e.ok) {
-            EXPECT_EQ(chosen.red, e.red);
-            EXPECT_EQ(chosen.green, e.green);
-            EXPECT_EQ(chosen.blue, e.blue);
-        }
-    }
-    const std::vector<Args> calls = zenity.calls();
-    ASSERT_EQ(calls.size(), 6u);
-    EXPECT_TRUE(has(calls[0], "--color-selection"));
-    EXPECT_TRUE(has(calls[0], "--color=rgb(10,20,30)")) << "the dialog does not start from the given colour";
-}
-
-TEST_F(FileDialogs, ChosenColourRecoloursThePointAndCancelKeepsIt)
-{
-    ScriptedZenity zenity;
     zenity.answer("rgb(0,0,255)");
-    zenity.cancel();
     tf.colourEditIndex = 2;  // the white end point
+    for (int i = 0; i < 2; ++i) {
+        tf.chooseColour();
+        EXPECT_EQ(values(tf), before);
+    }
     tf.chooseColour();
-    ASSERT_EQ(zenity.calls().size(), 1u);
-    EXPECT_TRUE(has(zenity.calls()[0], "--color=rgb(255,255,255)"));
+    EXPECT_EQ(zenity.calls(), (std::vector<Args>(3, Args{"--color-selection", "--color=rgb(255,255,255)"})));
     EXPECT_EQ(tf.points[2].red, 0.0f);
     EXPECT_EQ(tf.points[2].blue, 1.0f);
     const float* lastTexel = &tf.colourTable[4 * (tableSize - 1)];
-    EXPECT_LT(lastTexel[0], lastTexel[2]) << "the colour table was not rebuilt";
-
-    const std::vector<float> before = pointValues(tf);
-    tf.chooseColour();
-    EXPECT_EQ(pointValues(tf), before);
+    EXPECT_LT(lastTexel[0], 0.01f) << "the colour table was not rebuilt";
+    EXPECT_GT(lastTexel[2], 0.99f) << "the colour table was not rebuilt";
 }
 
 TEST_F(FileDialogs, WithoutZenityEveryDialogSaysSoAndCountsAsCancelled)
 {
     TempFolder emptyBin;
     ScopedPath path(emptyBin.path());
-    std::string chosen;
-    Rgb8 colour;
-    bool opened = true;
-    EXPECT_EQ(captureStdout([&] { opened = openFileDialog(FileDialog{"t", "f", "*"}, chosen); }), kNoZenity);
-    EXPECT_FALSE(opened);
-    EXPECT_EQ(captureStdout([&] { opened = chooseColourDialog(Rgb8{}, colour); }), kNoZenity);
-    EXPECT_FALSE(opened);
-
-    const std::vector<float> before = pointValues(tf);
+    tf.colourEditIndex = 2;
     EXPECT_EQ(captureStdout([&] { tf.saveDialog(); }), kNoZenity);
     EXPECT_EQ(captureStdout([&] { tf.loadDialog(); }), kNoZenity);
+    EXPECT_EQ(captureStdout([&] { tf.chooseColour(); }), kNoZenity);
     EXPECT_TRUE(dir.entries().empty());
-    EXPECT_EQ(pointValues(tf), before);
+    EXPECT_EQ(values(tf), before);
 }
 
 }  // namespace

@@ -9,7 +9,6 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/resource.h>
-#include <sys/stat.h>
 #include <tiffio.h>
 #include <unistd.h>
 
@@ -63,21 +62,7 @@ std::map<unsigned, uint32_t> writtenTags(const std::string& file)
     return tags;
 }
 
-std::vector<unsigned> tagNumbers(const std::map<unsigned, uint32_t>& tags)
-{
-    std::vector<unsigned> numbers;
-    for (const auto& tag : tags) numbers.push_back(tag.first);
-    return numbers;
-}
-
 bool isClosed(int fd) { return fcntl(fd, F_GETFD) == -1 && errno == EBADF; }
-
-// A single German line: it starts with its line break and has no other.
-void expectFailureLine(const std::string& out)
-{
-    EXPECT_EQ(out.rfind(kFailurePrefix, 0), 0u) << out;
-    EXPECT_EQ(out.find('\n', 1), std::string::npos) << out;
-}
 
 TEST(TiffWriter, WindowPictureReadsBackUprightWithExactlyTheNineFields)
 {
@@ -89,26 +74,24 @@ TEST(TiffWriter, WindowPictureReadsBackUprightWithExactlyTheNineFields)
     EXPECT_EQ(captureStdout([&] { ok = writeTiffFile(path, pixels.data(), width, height); }), "");
     ASSERT_TRUE(ok);
     EXPECT_EQ(dir.entries(), std::vector<std::string>{"bild.tif"});
-    EXPECT_EQ(tagNumbers(writtenTags(readFile(path))),
-              (std::vector<unsigned>{256, 257, 258, 259, 262, 270, 273, 277, 278, 279, 284}))
-        << "the nine fields plus the strip offsets and byte counts, nothing else";
+
+    // The nine fields plus the strip offsets and byte counts, nothing else.
+    const std::map<unsigned, uint32_t> tags = writtenTags(readFile(path));
+    std::vector<unsigned> numbers;
+    for (const auto& tag : tags) numbers.push_back(tag.first);
+    EXPECT_EQ(numbers, (std::vector<unsigned>{256, 257, 258, 259, 262, 270, 273, 277, 278, 279, 284}));
+    for (const auto& [tag, value] : std::map<unsigned, uint32_t>{
+             {256, 801}, {257, 600}, {259, 1}, {262, 2}, {277, 3}, {278, 1}, {284, 1}}) {
+        EXPECT_EQ(tags.count(tag) ? tags.at(tag) : 0u, value) << "tag " << tag;
+    }
 
     TIFF* tif = TIFFOpen(path.c_str(), "r");
     ASSERT_NE(tif, nullptr);
-    uint32_t w = 0, h = 0, rowsPerStrip = 0;
-    uint16_t bits = 0, compression = 0, photometric = 0, samples = 0, planar = 0;
+    uint16_t bits = 0;
     char* description = nullptr;
-    EXPECT_TRUE(TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &w) && w == 801u) << w;
-    EXPECT_TRUE(TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &h) && h == 600u) << h;
     EXPECT_TRUE(TIFFGetField(tif, TIFFTAG_BITSPERSAMPLE, &bits) && bits == 8) << bits;
-    EXPECT_TRUE(TIFFGetField(tif, TIFFTAG_COMPRESSION, &compression) && compression == 1) << compression;
-    EXPECT_TRUE(TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &photometric) && photometric == 2) << photometric;
-    EXPECT_TRUE(TIFFGetField(tif, TIFFTAG_SAMPLESPERPIXEL, &samples) && samples == 3) << samples;
-    EXPECT_TRUE(TIFFGetField(tif, TIFFTAG_PLANARCONFIG, &planar) && planar == 1) << planar;
-    EXPECT_TRUE(TIFFGetField(tif, TIFFTAG_ROWSPERSTRIP, &rowsPerStrip) && rowsPerStrip == 1) << rowsPerStrip;
     ASSERT_TRUE(TIFFGetField(tif, TIFFTAG_IMAGEDESCRIPTION, &description));
     EXPECT_STREQ(description, "Fraktale Screenshot");
-
     ASSERT_EQ(TIFFNumberOfStrips(tif), 600u);
     uint64_t* stripBytes = nullptr;
     ASSERT_TRUE(TIFFGetField(tif, TIFFTAG_STRIPBYTECOUNTS, &stripBytes));
@@ -119,35 +102,30 @@ TEST(TiffWriter, WindowPictureReadsBackUprightWithExactlyTheNineFields)
     std::vector<unsigned char> row(rowBytes);
     for (int r = 0; r < height; ++r) {
         ASSERT_EQ(TIFFReadScanline(tif, row.data(), uint32_t(r), 0), 1);
-        const unsigned char* expected = pixels.data() + rowBytes * size_t(height - 1 - r);
-        ASSERT_EQ(std::memcmp(row.data(), expected, rowBytes), 0) << "image row " << r;
+        ASSERT_EQ(std::memcmp(row.data(), pixels.data() + rowBytes * size_t(height - 1 - r), rowBytes), 0) << r;
     }
     TIFFClose(tif);
 }
 
+// Rows that cannot be written (the file-size limit stops them) give 1; the
+// handle is closed either way.
 TEST(TiffWriter, WriteTiffClosesTheHandleAfterSuccessAndAfterFailure)
 {
     TempFolder dir;
     const std::vector<unsigned char> pixels = picture(64, 64);
-    const std::string good = dir.file("good.tif");
-    TIFF* tif = TIFFOpen(good.c_str(), "w");
-    ASSERT_NE(tif, nullptr);
-    const int fd = TIFFFileno(tif);
-    EXPECT_EQ(writeTiff(tif, pixels.data(), 64, 64), 0);
-    EXPECT_TRUE(isClosed(fd));
-
-    // Rows that cannot be written (the file-size limit stops them) give 1.
-    const std::string cut = dir.file("cut.tif");
-    const ChildOutcome child = runInChild([&] {
-        TIFFSetErrorHandler(nullptr);
-        signal(SIGXFSZ, SIG_IGN);
-        TIFF* t = TIFFOpen(cut.c_str(), "w");
-        const rlimit limit{2048, 2048};
-        if (!t || setrlimit(RLIMIT_FSIZE, &limit) != 0) return false;
-        const int handle = TIFFFileno(t);
-        return writeTiff(t, pixels.data(), 64, 64) == 1 && isClosed(handle);
-    });
-    EXPECT_EQ(child.exitCode, 0) << "a cut-off write was not reported, or the handle stayed open";
+    for (rlim_t limit : {RLIM_INFINITY, rlim_t(2048)}) {
+        const std::string path = dir.file("bild.tif");
+        const ChildOutcome child = runInChild([&] {
+            TIFFSetErrorHandler(nullptr);
+            signal(SIGXFSZ, SIG_IGN);
+            TIFF* tif = TIFFOpen(path.c_str(), "w");
+            const rlimit cap{limit, limit};
+            if (!tif || setrlimit(RLIMIT_FSIZE, &cap) != 0) return false;
+            const int fd = TIFFFileno(tif);
+            return writeTiff(tif, pixels.data(), 64, 64) == (limit == RLIM_INFINITY ? 0 : 1) && isClosed(fd);
+        });
+        EXPECT_EQ(child.exitCode, 0) << "limit " << limit;
+    }
 }
 
 // No row to write: the file is still a TIFF whose directory says height 0.
@@ -160,84 +138,54 @@ TEST(TiffWriter, ZeroHeightWritesAnEmptyImage)
     bool ok = false;
     EXPECT_EQ(captureStdout([&] { ok = writeTiffFile(path, none, 801, 0); }), "");
     EXPECT_TRUE(ok);
-    EXPECT_EQ(dir.entries(), std::vector<std::string>{"leer.tif"});
     const std::string file = readFile(path);
-    ASSERT_GE(file.size(), 8u);
-    const std::string header = file.substr(0, 4);
-    EXPECT_TRUE(header == std::string("II\x2A\0", 4) || header == std::string("MM\0\x2A", 4));
-    const std::map<unsigned, uint32_t> tags = writtenTags(file);
-    EXPECT_EQ(tags.count(256) ? tags.at(256) : 1u, 801u) << "ImageWidth";
-    EXPECT_EQ(tags.count(257) ? tags.at(257) : 1u, 0u) << "ImageLength";
+    std::map<unsigned, uint32_t> tags = writtenTags(file);
+    EXPECT_EQ(tags[256], 801u);
+    ASSERT_EQ(tags.count(257), 1u);
+    EXPECT_EQ(tags[257], 0u);
     EXPECT_LT(file.size(), 801u * 3u) << "not even one row's bytes belong in it";
-}
-
-TEST(TiffWriter, UnwritablePlacesPrintOneGermanLineAndLeaveNothing)
-{
-    TempFolder dir;
-    const std::vector<unsigned char> pixels = picture(8, 8);
-    bool ok = true;
-    std::string out = captureStdout([&] { ok = writeTiffFile(dir.file("fehlt/bild.tif"), pixels.data(), 8, 8); });
-    EXPECT_FALSE(ok);
-    expectFailureLine(out);
-    EXPECT_TRUE(dir.entries().empty());
-
-    if (access("/dev/full", W_OK) == 0) {
-        ok = true;
-        const TIFFErrorHandler libtiffSays = TIFFSetErrorHandler(nullptr);
-        out = captureStdout([&] { ok = writeTiffFile("/dev/full", pixels.data(), 8, 8); });
-        TIFFSetErrorHandler(libtiffSays);
-        EXPECT_FALSE(ok);
-        expectFailureLine(out);
-    }
 }
 
 // The file-size limit cuts the write off at every byte the finished file
 // would need, the directory written last included: each cut must be reported
-// and must leave the old file as it was.
+// with one German line and must leave the old file as it was. A folder that
+// does not exist gets the line as well.
 TEST(TiffWriter, ExistingFileIsReplacedOnlyBySuccessfulWrite)
 {
     const int width = 24, height = 16;
     const std::vector<unsigned char> pixels = picture(width, height);
-    off_t fullSize = 0;
-    {
-        TempFolder probe;
-        captureStdout([&] { ASSERT_TRUE(writeTiffFile(probe.file("probe.tif"), pixels.data(), width, height)); });
-        fullSize = static_cast<off_t>(readFile(probe.file("probe.tif")).size());
-    }
-    ASSERT_GT(fullSize, width * height * 3);
-
     TempFolder dir;
     const std::string path = dir.file("bild.tif");
+    bool ok = true;
+    const std::string out = captureStdout([&] { ok = writeTiffFile(dir.file("fehlt/bild.tif"), pixels.data(), 8, 8); });
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(out.rfind(kFailurePrefix, 0), 0u) << out;
+    EXPECT_EQ(out.find('\n', 1), std::string::npos) << out;
+    EXPECT_TRUE(dir.entries().empty());
+
+    captureStdout([&] { ASSERT_TRUE(writeTiffFile(path, pixels.data(), width, height)); });
+    const off_t fullSize = static_cast<off_t>(readFile(path).size());
+    ASSERT_GT(fullSize, width * height * 3);
     ASSERT_TRUE(writeFile(path, "old picture"));
     const ChildOutcome child = runInChild([&] {
         TIFFSetErrorHandler(nullptr);
         signal(SIGXFSZ, SIG_IGN);
         for (off_t limit = 0; limit < fullSize; ++limit) {
             const rlimit cap{rlim_t(limit), RLIM_INFINITY};
-            if (setrlimit(RLIMIT_FSIZE, &cap) != 0) return false;
-            if (writeTiffFile(path, pixels.data(), width, height)) {
-                std::printf("\nsaved with a limit of %lld bytes", static_cast<long long>(limit));
-                return false;
-            }
+            if (setrlimit(RLIMIT_FSIZE, &cap) != 0 || writeTiffFile(path, pixels.data(), width, height)) return false;
         }
         return true;
     });
-    EXPECT_EQ(child.exitCode, 0) << child.output.substr(child.output.size() > 80 ? child.output.size() - 80 : 0);
+    EXPECT_EQ(child.exitCode, 0) << "a cut-off write was reported as saved";
     size_t lines = 0;
     for (size_t at = 0; (at = child.output.find(kFailurePrefix, at)) != std::string::npos; ++at) ++lines;
     EXPECT_EQ(lines, size_t(fullSize)) << "one German line per failed save";
     EXPECT_EQ(readFile(path), "old picture");
     EXPECT_EQ(dir.entries(), std::vector<std::string>{"bild.tif"});
 
-    bool ok = false;
     EXPECT_EQ(captureStdout([&] { ok = writeTiffFile(path, pixels.data(), width, height); }), "");
     EXPECT_TRUE(ok);
-    TIFF* tif = TIFFOpen(path.c_str(), "r");
-    ASSERT_NE(tif, nullptr);
-    std::vector<unsigned char> row(size_t(width) * 3);
-    ASSERT_EQ(TIFFReadScanline(tif, row.data(), 0, 0), 1);
-    EXPECT_EQ(std::memcmp(row.data(), pixels.data() + row.size() * (height - 1), row.size()), 0);
-    TIFFClose(tif);
+    EXPECT_EQ(readFile(path).size(), size_t(fullSize));
     EXPECT_EQ(dir.entries(), std::vector<std::string>{"bild.tif"});
 }
 
