@@ -24,6 +24,12 @@ TEST(Editor, DragMenusDialogsAndFilesInTheJuliaWindow)
     zenity.cancel();
     zenity.answer(files.file("colours"));  // ".tfc" is added
     zenity.answer(files.file("colours.tfc"));
+    // Exactly mid grey counts as light, so its marker gets a black ring.
+    TempFolder elsewhere;
+    TransferFunction grey = defaults(1);
+    grey.addPoint(0.5f, 0.5f, 0.5f, 0.5f);
+    ASSERT_TRUE(writeFile(elsewhere.file("grey.tfc"), encodeTfc(grey.points)));
+    zenity.answer(elsewhere.file("grey.tfc"));
     XConnection x;
     Program program;
     ASSERT_TRUE(program.ready(x));
@@ -84,6 +90,20 @@ TEST(Editor, DragMenusDialogsAndFilesInTheJuliaWindow)
     EXPECT_TRUE(showsJulia("julia-after-saving"));
     // Nothing but the file itself: the temporary file it was written to is gone.
     EXPECT_EQ(files.entries(), std::vector<std::string>{"colours.tfc"});
+    ASSERT_TRUE(chooseFromMenu(x, program, m, 150, markerRow, 3, 1));
+    // The marker at column 266 (x = 0.5): a black ring around the grey fill.
+    auto greyMarker = [&] {
+        const Image image = x.capture(m);
+        for (int i = 0; i < 10; ++i) {
+            for (const std::uint8_t* ring : {image.at(261 + i, 15), image.at(261 + i, 24), image.at(261, 15 + i),
+                                             image.at(270, 15 + i)}) {
+                if (ring[0] || ring[1] || ring[2]) return false;
+            }
+        }
+        const std::uint8_t* fill = image.at(266, 20);
+        return std::abs(fill[0] - 127.5) < 1 && std::abs(fill[1] - 127.5) < 1 && std::abs(fill[2] - 127.5) < 1;
+    };
+    EXPECT_TRUE(waitFor(greyMarker, stepTimeout)) << "no black-ringed grey marker at x = 0.5";
 
     // Each "Farbe ändern" opened the dialog once, not once per pass, and
     // the file dialogs start in the working directory.
@@ -94,6 +114,7 @@ TEST(Editor, DragMenusDialogsAndFilesInTheJuliaWindow)
               (Calls{{"--color-selection", "--color=rgb(255,255,0)"},
                      {"--color-selection", "--color=rgb(0,128,255)"},
                      {"--file-selection", "--title=Transferfunktion speichern", filter, "--save", "--filename=" + folder},
+                     {"--file-selection", "--title=Datensatz \xC3\xB6" "ffnen", filter, "--filename=" + folder},
                      {"--file-selection", "--title=Datensatz \xC3\xB6" "ffnen", filter, "--filename=" + folder}}));
 
     // Where the right button gives the window menu: each choice opens a
@@ -119,7 +140,7 @@ TEST(Editor, DragMenusDialogsAndFilesInTheJuliaWindow)
         EXPECT_NE(std::find(call.begin(), call.end(), c.telltale), call.end()) << ::testing::PrintToString(call);
     }
     pause(1.0);
-    EXPECT_EQ(zenity.calls().size(), 9u);
+    EXPECT_EQ(zenity.calls().size(), 10u);
     EXPECT_EQ(occurrences(program.output(), "\njulia screenshot"), 3u) << program.output();
     EXPECT_EQ(occurrences(program.output(), "\nmandelbrot screenshot"), 0u) << program.output();
 

@@ -20,10 +20,10 @@ Rect where(XConnection& x, WindowId w)
 }
 
 struct Mismatches {
-    long flat = 0, bar = 0;
+    long exact = 0, rounded = 0;
     long fractal[2] = {0, 0}, compared[2] = {0, 0};  // in the editor's rows, below them
     long edge = 0;                                   // fractal pixels touching the editor
-    std::string first;                               // where the first frame, marker or bar pixel is off
+    std::string first;                               // the first editor pixel off
 };
 
 Mismatches compareWindow(const Image& captured, const Expected& e)
@@ -43,14 +43,18 @@ Mismatches compareWindow(const Image& captured, const Expected& e)
             for (int k = 0; k < 3; ++k) worst = std::max(worst, std::abs(int(c[k]) - int(w[k])));
             const Expected::Kind kind = e.kind(x, y);
             if (kind == Expected::fractal) ++m.compared[y >= editorRows];
-            if (worst <= (kind == Expected::flat ? 0 : kind == Expected::bar ? 2 : 3)) continue;
+            if (worst <= (kind == Expected::exact ? 0 : kind == Expected::rounded ? 2 : 3)) continue;
             if (kind == Expected::fractal) {
                 ++m.fractal[y >= editorRows];
                 if (y < editorRows && besideEditor(x, y)) ++m.edge;
                 continue;
             }
-            ++(kind == Expected::flat ? m.flat : m.bar);
-            if (m.first.empty()) m.first = "(" + std::to_string(x) + ", " + std::to_string(y) + ")";
+            ++(kind == Expected::exact ? m.exact : m.rounded);
+            auto rgb = [](const std::uint8_t* p) {
+                return std::to_string(p[0]) + "," + std::to_string(p[1]) + "," + std::to_string(p[2]);
+            };
+            if (m.first.empty())
+                m.first = "(" + std::to_string(x) + ", " + std::to_string(y) + ") " + rgb(c) + " for " + rgb(w);
         }
     }
     return m;
@@ -182,7 +186,7 @@ bool waitUntilIdle(const Program& program, double timeoutSeconds)
     auto good = [&] {
         const bool fractal = m.fractal[0] + m.fractal[1] <= 0.01 * (m.compared[0] + m.compared[1]);
         const bool around = m.edge == 0 && m.fractal[0] <= 0.01 * m.compared[0];
-        return !m.flat && !m.bar && fractal && (around || !aroundEditor);
+        return !m.exact && !m.rounded && fractal && (around || !aroundEditor);
     };
     auto judge = [&] {
         captured = x.capture(w);
@@ -196,8 +200,8 @@ bool waitUntilIdle(const Program& program, double timeoutSeconds)
     if (shown) *shown = captured;
     if (ok) return ::testing::AssertionSuccess();
     std::ostringstream s;
-    s << captured.width << " x " << captured.height << " captured; " << m.flat << " frame or marker and " << m.bar
-      << " bar pixels off, first " << m.first << "; fractal pixels off: " << m.fractal[0] << " of " << m.compared[0]
+    s << captured.width << " x " << captured.height << " captured; editor pixels off: " << m.exact << " exact, "
+      << m.rounded << " rounded, first " << m.first << "; fractal pixels off: " << m.fractal[0] << " of " << m.compared[0]
       << " in the editor's rows (" << m.edge << " touching the editor), " << m.fractal[1] << " of " << m.compared[1]
       << " below";
     return failure(s.str(), captured, e.picture, name);

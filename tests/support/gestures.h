@@ -45,8 +45,8 @@ struct PopupMenu {
 ::testing::AssertionResult chooseFromMenu(XConnection& x, const Program& program, WindowId w, int wx, int wy,
                                           int entries, int index);
 
-// Polls until the window shows `e`: frame and markers exact, the bar within
-// rounding, the fractal similar(). With `aroundEditor` the fractal in the
+// Polls until the window shows `e`: its editor pixels as Expected says, the
+// fractal similar(). With `aroundEditor` the fractal in the
 // editor's rows must be similar() on its own, and every fractal pixel that
 // touches the editor right: there an element drawn a pixel too large shows.
 // The last capture goes to *shown.

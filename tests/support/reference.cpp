@@ -109,18 +109,18 @@ Expected withEditor(const Image& fractal, const TransferFunction& tf)
             }
     };
     const float black[3] = {0, 0, 0}, white[3] = {1, 1, 1};
-    fill(8, 8, 524, 32, black, Expected::flat);
-    fill(9, 9, 523, 31, white, Expected::flat);
+    fill(8, 8, 524, 32, black, Expected::exact);
+    fill(9, 9, 523, 31, white, Expected::exact);
     // The bar is as wide as the table has texels: column 10 + i shows texel i.
-    for (int i = 0; i < tableSize; ++i) fill(10 + i, 10, 11 + i, 30, &tf.colourTable[4 * i], Expected::bar);
+    for (int i = 0; i < tableSize; ++i) fill(10 + i, 10, 11 + i, 30, &tf.colourTable[4 * i], Expected::rounded);
     // A 10 x 10 square about (512 x + 10, 20), its outer ring in the colour
     // that contrasts with the point's in every channel.
     for (const ControlPoint& p : tf.points) {
         const int cx = static_cast<int>(512.0 * p.x + 10.0);
         const float ring[3] = {p.red < 0.5f ? 1.f : 0.f, p.green < 0.5f ? 1.f : 0.f, p.blue < 0.5f ? 1.f : 0.f};
         const float inside[3] = {p.red, p.green, p.blue};
-        fill(cx - 5, 15, cx + 5, 25, ring, Expected::flat);
-        fill(cx - 4, 16, cx + 4, 24, inside, Expected::flat);
+        fill(cx - 5, 15, cx + 5, 25, ring, Expected::exact);
+        fill(cx - 4, 16, cx + 4, 24, inside, Expected::rounded);
     }
     return e;
 }

@@ -52,9 +52,11 @@ inline float columnX(int column) { return static_cast<float>(column - 10) / 512.
 // What a window should show: the fractal with the editor painted over it as
 // GL rasterises the editor's quads (one with corners on whole pixels covers
 // the columns left..right-1 and the rows top..bottom-1 from the top edge),
-// and what each pixel is.
+// and what each pixel is: black, white or a marker's ring exactly, or a
+// colour that the 8-bit framebuffer may round either way (the bar's texels,
+// a marker's inside).
 struct Expected {
-    enum Kind : std::uint8_t { fractal, flat, bar };
+    enum Kind : std::uint8_t { fractal, exact, rounded };
     Image picture;
     std::vector<Kind> kinds;
     Kind kind(int x, int y) const { return kinds[static_cast<size_t>(y) * picture.width + x]; }
