@@ -153,13 +153,9 @@ bool TransferFunction::saveFile(const std::string& path)
     std::printf("- Saving file '%s'...", path.c_str());
     const std::string stored = encodeTfc(points);
     SafeWrite write;
-    bool ok = beginSafeWrite(path, write);
-    if (ok && !writeAll(write.fd, stored.data(), stored.size())) {
-        abortSafeWrite(write);
-        ok = false;
-    } else if (ok) {
-        ok = commitSafeWrite(write);
-    }
+    bool ok = beginSafeWrite(path, write) && writeAll(write.fd, stored.data(), stored.size());
+    if (ok) ok = commitSafeWrite(write);
+    else abortSafeWrite(write);  // harmless when nothing was opened
     std::printf(ok ? "- File saved." : "Error saving file.");
     return ok;
 }
