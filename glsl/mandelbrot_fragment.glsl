@@ -8,7 +8,8 @@
 //
 // The iteration limit follows the pixel footprint: 260 at the default views
 // (256 and the few steps the large bailout needs beyond radius 2), 128 more
-// for every halving of the footprint below 3/800, at most 4096.
+// for every halving of the footprint below 3/800, at most 4096, rounded down
+// to whole rounds of the loop below.
 // The main cardioid and the period-2 bulb are recognised without iterating.
 // The loop takes four steps per escape test: with a bailout of 256 the three
 // steps past an escape stay far inside float range, and the first escaping
@@ -23,7 +24,7 @@ float iterationLimit(vec2 c)
 {
     vec2 footprint = fwidth(c);
     float f = max(max(footprint.x, footprint.y), 1e-30);
-    return floor(min(260.0 + 128.0 * max(0.0, log2(0.00375 / f)), float(hardLimit)));
+    return 4.0 * floor(min(260.0 + 128.0 * max(0.0, log2(0.00375 / f)), float(hardLimit)) / 4.0);
 }
 
 bool inCardioidOrBulb(vec2 c)
@@ -73,12 +74,6 @@ void main()
         }
         z = z4;
         n += 4.0;
-    }
-    for (int i = 0; i < 3; ++i) {
-        if (escaped || n >= limit) break;
-        z = square(z) + c;
-        n += 1.0;
-        escaped = dot(z, z) > bailout;
     }
     if (!escaped) {
         gl_FragColor = tableColour(1.0);

@@ -30,7 +30,8 @@ float iterationLimit(const View& view, int width, int height)
     const float fx = (view.right - view.left) / static_cast<float>(width);
     const float fy = (view.top - view.bottom) / static_cast<float>(height);
     const float f = std::max(std::max(fx, fy), 1e-30f);
-    return std::floor(std::min(260.0f + 128.0f * std::max(0.0f, std::log2(0.00375f / f)), float(hardLimit)));
+    const float limit = std::min(260.0f + 128.0f * std::max(0.0f, std::log2(0.00375f / f)), float(hardLimit));
+    return 4.0f * std::floor(limit / 4.0f);  // whole rounds of the programs' four-step loop
 }
 
 // A GL_LINEAR read of the 512-texel table at the programs' coordinate for
