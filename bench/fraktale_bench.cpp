@@ -226,74 +226,31 @@ inline float pixelCoordinate(float lo, float hi, int i)
 // leave it early and no interior test; it counts the steps z stayed within
 // radius 2 and colours by that count over 256. The clamp keeps escaped orbits
 // finite, and at |c| <= 2 an orbit that left radius 2 never comes back, so
-// the count is the escape count of the loop below that leaves early.
-const char* textbookMandelbrot = R"(#version 120
-uniform sampler1D colourTable;
-void main()
+// the count is the escape count of the early-exit loop.
+//
+// The early-exit loop, a stricter yardstick: the same loop left as soon as
+// the point escapes (at most 256 steps, bailout radius 2), still without an
+// interior test.
+//
+// Both for either fractal: the header picks where z starts and what c is.
+std::string yardstickSource(bool julia, bool earlyExit)
 {
-    vec2 c = gl_TexCoord[0].st;
-    vec2 z = vec2(0.0);
-    float n = 0.0;
-    for (int i = 0; i < 256; ++i) {
-        z = vec2(z.x * z.x - z.y * z.y, 2.0 * z.x * z.y) + c;
-        n += dot(z, z) <= 4.0 ? 1.0 : 0.0;
-        z = clamp(z, -4.0, 4.0);
-    }
-    gl_FragColor = vec4(texture1D(colourTable, n / 256.0).rgb, 1.0);
+    std::string source = "#version 120\nuniform sampler1D colourTable;\n";
+    source += julia ? "uniform float cr;\nuniform float ci;\nvoid main()\n{\n"
+                      "    vec2 c = vec2(cr, ci);\n    vec2 z = gl_TexCoord[0].st;\n"
+                    : "void main()\n{\n    vec2 c = gl_TexCoord[0].st;\n    vec2 z = vec2(0.0);\n";
+    source += "    float n = 0.0;\n"
+              "    for (int i = 0; i < 256; ++i) {\n"
+              "        z = vec2(z.x * z.x - z.y * z.y, 2.0 * z.x * z.y) + c;\n";
+    source += earlyExit ? "        if (dot(z, z) > 4.0) break;\n"
+                          "        n += 1.0;\n"
+                        : "        n += dot(z, z) <= 4.0 ? 1.0 : 0.0;\n"
+                          "        z = clamp(z, -4.0, 4.0);\n";
+    source += "    }\n"
+              "    gl_FragColor = vec4(texture1D(colourTable, n / 256.0).rgb, 1.0);\n"
+              "}\n";
+    return source;
 }
-)";
-
-const char* textbookJulia = R"(#version 120
-uniform sampler1D colourTable;
-uniform float cr;
-uniform float ci;
-void main()
-{
-    vec2 c = vec2(cr, ci);
-    vec2 z = gl_TexCoord[0].st;
-    float n = 0.0;
-    for (int i = 0; i < 256; ++i) {
-        z = vec2(z.x * z.x - z.y * z.y, 2.0 * z.x * z.y) + c;
-        n += dot(z, z) <= 4.0 ? 1.0 : 0.0;
-        z = clamp(z, -4.0, 4.0);
-    }
-    gl_FragColor = vec4(texture1D(colourTable, n / 256.0).rgb, 1.0);
-}
-)";
-
-// A stricter yardstick: the same loop left as soon as the point escapes
-// (at most 256 steps, bailout radius 2), still without an interior test.
-const char* earlyExitMandelbrot = R"(#version 120
-uniform sampler1D colourTable;
-void main()
-{
-    vec2 c = gl_TexCoord[0].st;
-    vec2 z = vec2(0.0);
-    int n = 0;
-    for (; n < 256; ++n) {
-        z = vec2(z.x * z.x - z.y * z.y, 2.0 * z.x * z.y) + c;
-        if (dot(z, z) > 4.0) break;
-    }
-    gl_FragColor = vec4(texture1D(colourTable, float(n) / 256.0).rgb, 1.0);
-}
-)";
-
-const char* earlyExitJulia = R"(#version 120
-uniform sampler1D colourTable;
-uniform float cr;
-uniform float ci;
-void main()
-{
-    vec2 c = vec2(cr, ci);
-    vec2 z = gl_TexCoord[0].st;
-    int n = 0;
-    for (; n < 256; ++n) {
-        z = vec2(z.x * z.x - z.y * z.y, 2.0 * z.x * z.y) + c;
-        if (dot(z, z) > 4.0) break;
-    }
-    gl_FragColor = vec4(texture1D(colourTable, float(n) / 256.0).rgb, 1.0);
-}
-)";
 
 // One table lookup per pixel and nothing else: what any pass costs here
 // before a single iteration.
@@ -824,10 +781,10 @@ bool runPassBenchmark(const Options& o)
     Programs p;
     p.mandelbrot = mandelbrot;
     p.julia = julia;
-    p.textbookMandelbrot = compileProgram(mandelbrotVertex, textbookMandelbrot);
-    p.textbookJulia = compileProgram(juliaVertex, textbookJulia);
-    p.earlyExitMandelbrot = compileProgram(mandelbrotVertex, earlyExitMandelbrot);
-    p.earlyExitJulia = compileProgram(juliaVertex, earlyExitJulia);
+    p.textbookMandelbrot = compileProgram(mandelbrotVertex, yardstickSource(false, false));
+    p.textbookJulia = compileProgram(juliaVertex, yardstickSource(true, false));
+    p.earlyExitMandelbrot = compileProgram(mandelbrotVertex, yardstickSource(false, true));
+    p.earlyExitJulia = compileProgram(juliaVertex, yardstickSource(true, true));
     p.mandelbrotLimit = limitProbe(mandelbrotVertex, mandelbrotFragment);
     p.juliaLimit = limitProbe(juliaVertex, juliaFragment);
     if (!p.mandelbrotLimit || !p.juliaLimit) {
