@@ -42,11 +42,12 @@ vec2 complexSqrt(vec2 w)
 // Discs (centre, radius) about the attracting cycle of z^2 + c; radius 0
 // where there is none of period 1 or 2.
 // Fixed point a with |2a| < 1: |f(a + h) - a| = |h| |2a + h|, so within
-// r = (1 - |2a|) / 2 of a each step shrinks the distance by at least
+// r = (1 - |2a|) / 2 of a each step multiplies the distance by at most
 // (1 + |2a|) / 2. 2-cycle p, q with A = |2p|, B = |2q|, AB < 1: f(p + h) =
 // q + h (2p + h) and f(q + k) = p + k (2q + k); for |h| <= r <= 1 two steps
-// shrink |h| by at most AB + r (A^2 + 2A + B + 1), below 1 for
-// r = (1 - AB) / 2 / (A^2 + 2A + B + 1); the same about q with A, B swapped.
+// multiply |h| by at most AB + r (A^2 + 2A + B + 1), which is (1 + AB) / 2
+// for r = (1 - AB) / 2 / (A^2 + 2A + B + 1); the same about q with A, B
+// swapped.
 // Keeping a margin of half the room leaves float rounding far inside it;
 // cycles within 1e-4 of neutral get no disc.
 void traps(vec2 c, out vec4 centres, out vec2 radii)
