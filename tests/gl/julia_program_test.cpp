@@ -22,7 +22,8 @@ void openJuliaWindow()
     int argc = 1;
     char name[] = "gl_tests";
     char* argv[] = {name, nullptr};
-    glutInit(&argc, argv);
+    // Once per process: freeglut ends a program that initialises it twice.
+    if (!glutGet(GLUT_INIT_STATE)) glutInit(&argc, argv);
     glutInitDisplayMode(GLUT_RGB | GLUT_SINGLE);
     glutInitWindowSize(juliaWindow.width, juliaWindow.height);
     glutInitWindowPosition(0, 0);

@@ -47,7 +47,8 @@ TEST(TextureUpload, EachWindowsTextureHoldsItsTableThroughAnEditOfEither)
     int argc = 1;
     char name[] = "gl_tests";
     char* argv[] = {name, nullptr};
-    glutInit(&argc, argv);
+    // Once per process: freeglut ends a program that initialises it twice.
+    if (!glutGet(GLUT_INIT_STATE)) glutInit(&argc, argv);
     glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE);
     glutInitWindowSize(64, 64);
     mandelbrotWindow.windowId = glutCreateWindow("texture upload: Mandelbrot");
