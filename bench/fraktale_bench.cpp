@@ -24,6 +24,7 @@
 
 #include "app/fractal_window.h"
 #include "shaders/shader_set.h"
+#include "tests/support/shader_arithmetic.h"
 #include "transfer/transfer_function.h"
 
 #include <GL/glew.h>
@@ -456,16 +457,6 @@ long distinctColours(const std::vector<unsigned char>& pixels)
 
 // ---------------------------------------------------------------- CPU references
 
-// The product's interior test, in the shader's float arithmetic.
-bool inCardioidOrBulb(float cx, float cy)
-{
-    const float xq = cx - 0.25f;
-    const float q = xq * xq + cy * cy;
-    if (q * (q + xq) <= 0.25f * cy * cy) return true;
-    const float xb = cx + 1.0f;
-    return xb * xb + cy * cy <= 0.0625f;
-}
-
 // The Julia program's stop discs about an attracting fixed point or 2-cycle
 // of z^2 + c (radius 0: none), in double: the counts only need the rounds
 // after which an orbit is found inside.
@@ -505,8 +496,7 @@ StopDiscs stopDiscs(double cr, double ci)
 // used where the GPU probe is not available.
 float nominalLimit(const View& v)
 {
-    const float f = std::max((v.right - v.left) / passSize, (v.top - v.bottom) / passSize);
-    return 4.0f * std::floor(std::min(260.0f + 128.0f * std::max(0.0f, std::log2(0.00375f / f)), 4096.0f) / 4.0f);
+    return fx::iterationLimit(std::max((v.right - v.left) / passSize, (v.top - v.bottom) / passSize));
 }
 
 struct Counts {
@@ -537,13 +527,13 @@ long long blockCost(const std::vector<int>& perPixel)
 // The product's loops (mandelbrot_fragment.glsl, julia_fragment.glsl).
 int productIterations(const View& v, float sx, float sy, float limit, bool& escaped)
 {
-    const float bailout = 256.0f;
+    using fx::bailout;
     float zx, zy, cx, cy;
     if (v.julia) {
         zx = sx, zy = sy, cx = v.cr, cy = v.ci;
         escaped = zx * zx + zy * zy > bailout;
     } else {
-        if (inCardioidOrBulb(sx, sy)) {
+        if (fx::inCardioidOrBulb(sx, sy)) {
             escaped = false;
             return 0;
         }

@@ -1,4 +1,5 @@
 #include "support/reference.h"
+#include "support/shader_arithmetic.h"
 
 #include <algorithm>
 #include <cmath>
@@ -9,9 +10,6 @@
 namespace fx {
 
 namespace {
-
-constexpr float bailout = 256.0f;
-constexpr int hardLimit = 4096;
 
 // The complex number at a pixel centre; row 0 is the top row.
 float realAt(const View& v, int i, int width)
@@ -27,11 +25,9 @@ float imaginaryAt(const View& v, int j, int height)
 // The iteration limit both programs derive from the pixel footprint.
 float iterationLimit(const View& view, int width, int height)
 {
-    const float fx = (view.right - view.left) / static_cast<float>(width);
-    const float fy = (view.top - view.bottom) / static_cast<float>(height);
-    const float f = std::max(std::max(fx, fy), 1e-30f);
-    const float limit = std::min(260.0f + 128.0f * std::max(0.0f, std::log2(0.00375f / f)), float(hardLimit));
-    return 4.0f * std::floor(limit / 4.0f);  // whole rounds of the programs' four-step loop
+    const float pixelWidth = (view.right - view.left) / static_cast<float>(width);
+    const float pixelHeight = (view.top - view.bottom) / static_cast<float>(height);
+    return fx::iterationLimit(std::max(pixelWidth, pixelHeight));
 }
 
 // A GL_LINEAR read of the 512-texel table at the programs' coordinate for
@@ -56,15 +52,6 @@ float escapeCoordinate(float n, float zx, float zy, float limit)
 {
     const float mu = std::max(n - std::log2(std::log2(zx * zx + zy * zy) / std::log2(bailout)), 0.0f);
     return std::clamp(std::log(mu + 1.0f) / std::log(limit + 1.0f), 0.0f, 1.0f);
-}
-
-bool inCardioidOrBulb(float cx, float cy)
-{
-    const float xq = cx - 0.25f;
-    const float q = xq * xq + cy * cy;
-    if (q * (q + xq) <= 0.25f * cy * cy) return true;
-    const float xb = cx + 1.0f;
-    return xb * xb + cy * cy <= 0.0625f;
 }
 
 FractalWindow windowShowing(const View& view)
