@@ -56,7 +56,7 @@ void displayPass(FractalWindow& w, GLhandleARB program, bool isJulia)
         saveScreenshot(w.width, w.height);
         w.screenshotRequested = false;
     }
-    w.transferFunction.drawEditor();
+    if (w.transferFunction.drawEditor()) requestRedisplay(w);
     glutSwapBuffers();
 }
 

@@ -29,12 +29,7 @@ extern FractalWindow juliaWindow;
 extern float juliaCr;
 extern float juliaCi;
 extern int windowMenu;
-// True while a pop-up menu is open. freeglut ends the program when a menu
-// is attached then, and pointer motion over the other window still arrives.
-extern bool menuInUse;
 
-// The window that owns transfer function number 1 (Mandelbrot) or 2 (Julia).
-FractalWindow& windowOfNumber(int windowNumber);
 // The fractal window whose GLUT id is current, or nullptr.
 FractalWindow* currentFractalWindow();
 

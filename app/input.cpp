@@ -76,6 +76,14 @@ void keyboard(unsigned char key, int, int)
     if (key == 27) quit();
 }
 
+void editorMenu(int value)
+{
+    FractalWindow* w = currentFractalWindow();
+    if (!w) return;
+    w->transferFunction.applyMenu(value);
+    requestRedisplay(*w);
+}
+
 void windowMenuHandler(int value)
 {
     if (value == 1) quit();

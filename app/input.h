@@ -9,6 +9,8 @@ void mandelbrotPassiveMotion(int x, int y);
 void juliaPassiveMotion(int x, int y);
 void keyboard(unsigned char key, int x, int y);
 void windowMenuHandler(int value);
+// The GLUT callback of every editor menu: acts on the current window's editor.
+void editorMenu(int value);
 // GLUT menu status callback: keeps menuInUse current.
 void menuStatus(int status, int x, int y);
 

@@ -29,7 +29,7 @@ void createFractalWindow(FractalWindow& w, const char* title, int number, void (
     glutMotionFunc(motion);
     glutPassiveMotionFunc(passive);
     glutKeyboardFunc(keyboard);
-    w.transferFunction.initialise(number);
+    w.transferFunction.initialise(number, editorMenu);
     w.transferFunction.windowHeight = w.height;
 }
 
@@ -64,7 +64,7 @@ int main(int argc, char** argv)
         std::printf("GLEW error");
         return 1;
     }
-    shaderSet.initPrograms();
+    shaderSet.initPrograms(mandelbrotWindow.windowId, juliaWindow.windowId);
     glutMainLoop();
     std::printf("Main loop terminated.");
     return 0;

@@ -27,12 +27,6 @@ FractalWindow juliaWindow = [] {
 float juliaCr = 0.0f;
 float juliaCi = 0.0f;
 int windowMenu = 0;
-bool menuInUse = false;
-
-FractalWindow& windowOfNumber(int windowNumber)
-{
-    return windowNumber == 1 ? mandelbrotWindow : juliaWindow;
-}
 
 FractalWindow* currentFractalWindow()
 {

@@ -23,6 +23,7 @@
 // Run it under an X display (Xvfb is fine); it prints one figure per line.
 
 #include "app/fractal_window.h"
+#include "app/input.h"
 #include "shaders/shader_set.h"
 #include "tests/support/shader_arithmetic.h"
 #include "transfer/transfer_function.h"
@@ -1057,8 +1058,8 @@ int main(int argc, char** argv)
         // this one context.
         mandelbrotWindow.windowId = window;
         juliaWindow.windowId = window;
-        mandelbrotWindow.transferFunction.initialise(1);
-        juliaWindow.transferFunction.initialise(2);
+        mandelbrotWindow.transferFunction.initialise(1, editorMenu);
+        juliaWindow.transferFunction.initialise(2, editorMenu);
         ok = runPassBenchmark(o);
         mandelbrotWindow.transferFunction.releaseTexture();
         juliaWindow.transferFunction.releaseTexture();

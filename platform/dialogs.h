@@ -4,10 +4,15 @@
 // dialog prints one German line and counts as cancelled.
 #pragma once
 
-#include "transfer/transfer_function.h"
-
 #include <string>
 #include <vector>
+
+// 8-bit channels as the colour dialog takes and gives them.
+struct DialogColour {
+    int red = 0;
+    int green = 0;
+    int blue = 0;
+};
 
 struct FileDialog {
     std::string title;
@@ -22,12 +27,12 @@ bool saveFileDialog(const FileDialog& dialog, std::string& path);
 bool openFileDialog(const FileDialog& dialog, std::string& path);
 
 // True and the chosen 8-bit colour on OK; false on cancel.
-bool chooseColourDialog(Rgb8 initial, Rgb8& chosen);
+bool chooseColourDialog(DialogColour initial, DialogColour& chosen);
 
 // The pieces that need no process, for the tests.
 std::vector<std::string> fileDialogArguments(const FileDialog& dialog, bool save, const std::string& folder);
-std::vector<std::string> colourDialogArguments(Rgb8 initial);
-bool parseColourAnswer(const std::string& answer, Rgb8& colour);
+std::vector<std::string> colourDialogArguments(DialogColour initial);
+bool parseColourAnswer(const std::string& answer, DialogColour& colour);
 std::string currentFolder();
 
 // Runs argv (argv[0] searched on PATH) and collects its standard output.

@@ -51,7 +51,7 @@ std::vector<std::string> fileDialogArguments(const FileDialog& dialog, bool save
     return argv;
 }
 
-std::vector<std::string> colourDialogArguments(Rgb8 initial)
+std::vector<std::string> colourDialogArguments(DialogColour initial)
 {
     char colour[64];
     std::snprintf(colour, sizeof colour, "--color=rgb(%d,%d,%d)", initial.red, initial.green, initial.blue);
@@ -60,7 +60,7 @@ std::vector<std::string> colourDialogArguments(Rgb8 initial)
 }
 
 // zenity answers "rgb(r,g,b)", "rgba(r,g,b,a)" or, in some versions, "#rrggbb".
-bool parseColourAnswer(const std::string& answer, Rgb8& colour)
+bool parseColourAnswer(const std::string& answer, DialogColour& colour)
 {
     const std::string s = chomp(answer);
     double r, g, b, a;
@@ -73,7 +73,7 @@ bool parseColourAnswer(const std::string& answer, Rgb8& colour)
     } else {
         return false;
     }
-    colour = Rgb8{channel(r), channel(g), channel(b)};
+    colour = DialogColour{channel(r), channel(g), channel(b)};
     return true;
 }
 
@@ -115,7 +115,7 @@ bool runDialogProgram(const std::vector<std::string>& argv, std::string& output)
 bool saveFileDialog(const FileDialog& dialog, std::string& path) { return fileDialog(dialog, true, path); }
 bool openFileDialog(const FileDialog& dialog, std::string& path) { return fileDialog(dialog, false, path); }
 
-bool chooseColourDialog(Rgb8 initial, Rgb8& chosen)
+bool chooseColourDialog(DialogColour initial, DialogColour& chosen)
 {
     std::string output;
     if (!runDialogProgram(colourDialogArguments(initial), output)) return false;

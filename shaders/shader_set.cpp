@@ -2,8 +2,6 @@
 // compile logs and GL errors are printed and the start-up goes on.
 #include "shaders/shader_set.h"
 
-#include "app/fractal_window.h"
-
 #include <GL/freeglut.h>
 #include <GL/glu.h>
 
@@ -60,9 +58,9 @@ void ShaderSet::buildProgram(std::string vertexFile, std::string fragmentFile, G
     glLinkProgramARB(program);
 }
 
-void ShaderSet::initPrograms()
+void ShaderSet::initPrograms(int mandelbrotWindowId, int juliaWindowId)
 {
-    glutSetWindow(mandelbrotWindow.windowId);
+    glutSetWindow(mandelbrotWindowId);
     mandelbrotProgram = glCreateProgramObjectARB();
     buildProgram("mandelbrot_vertex.glsl", "mandelbrot_fragment.glsl", mandelbrotProgram);
     reportGlError("\nOpenGL beim Mandelbrot Shader initialisieren: %s\n");
@@ -71,7 +69,7 @@ void ShaderSet::initPrograms()
                  mandelbrotTransferFunctionProgram);
     reportGlError("\nOpenGL beim TransferFunctionM Shader initialisieren: %s\n");
 
-    glutSetWindow(juliaWindow.windowId);
+    glutSetWindow(juliaWindowId);
     juliaProgram = glCreateProgramObjectARB();
     buildProgram("julia_vertex.glsl", "julia_fragment.glsl", juliaProgram);
     reportGlError("\nOpenGL beim Julia Shader initialisieren: %s\n");

@@ -21,7 +21,8 @@ struct ShaderSet {
     GLhandleARB vertexShader = 0;
     GLhandleARB fragmentShader = 0;
 
-    void initPrograms();
+    // Each fractal window's programs are built in that window's context.
+    void initPrograms(int mandelbrotWindowId, int juliaWindowId);
     void buildProgram(std::string vertexFile, std::string fragmentFile, GLhandleARB& program);
 };
 

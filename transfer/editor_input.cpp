@@ -2,12 +2,13 @@
 // colour bar widened by the pick radius on every side; every button event
 // inside it belongs to the editor, so the wheel does not zoom there and a
 // click does not move the Julia constant.
-#include "app/fractal_window.h"
-#include "platform/dialogs.h"
+#include "transfer/transfer_function.h"
 
 #include <GL/freeglut.h>
 
 #include <algorithm>
+
+bool menuInUse = false;
 
 namespace {
 
@@ -19,9 +20,9 @@ void attachMenu(int menu)
     glutAttachMenu(GLUT_RIGHT_BUTTON);
 }
 
-int createMenu(std::initializer_list<std::pair<const char*, int>> entries)
+int createMenu(void (*callback)(int), std::initializer_list<std::pair<const char*, int>> entries)
 {
-    int menu = glutCreateMenu(editorMenu);
+    int menu = glutCreateMenu(callback);
     glutSetMenu(menu);
     for (const auto& entry : entries) glutAddMenuEntry(entry.first, entry.second);
     glutAttachMenu(GLUT_RIGHT_BUTTON);
@@ -73,11 +74,12 @@ void applyDialogColour(ControlPoint& p, Rgb8 chosen)
     p.blue = static_cast<float>(chosen.blue / 255.0);
 }
 
-void TransferFunction::createMenus()
+void TransferFunction::createMenus(void (*menuCallback)(int))
 {
-    pointMenu = createMenu({{"Farbe \xE4ndern", menuChangeColour}, {"Kontrollpunkt l\xF6schen", menuDeletePoint}});
-    endPointMenu = createMenu({{"Farbe \xE4ndern", menuChangeColour}});
-    backgroundMenu = createMenu({{"Neuen Kontrollpunkt setzen", menuAddPoint},
+    pointMenu = createMenu(menuCallback,
+                           {{"Farbe \xE4ndern", menuChangeColour}, {"Kontrollpunkt l\xF6schen", menuDeletePoint}});
+    endPointMenu = createMenu(menuCallback, {{"Farbe \xE4ndern", menuChangeColour}});
+    backgroundMenu = createMenu(menuCallback, {{"Neuen Kontrollpunkt setzen", menuAddPoint},
                                  {"Transferfunktion laden", menuLoad},
                                  {"Transferfunktion speichern", menuSave}});
 }
@@ -157,10 +159,3 @@ void TransferFunction::onHoverChanged()
     }
 }
 
-void editorMenu(int value)
-{
-    FractalWindow* w = currentFractalWindow();
-    if (!w) return;
-    w->transferFunction.applyMenu(value);
-    requestRedisplay(*w);
-}

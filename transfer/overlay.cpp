@@ -2,8 +2,8 @@
 // a white frame, the colour bar through the window's colour-bar program, and
 // a square marker per control point. Drawn in window pixels, so it keeps its
 // place 10 pixels below the top edge whatever the window's size.
-#include "app/fractal_window.h"
 #include "shaders/shader_set.h"
+#include "transfer/transfer_function.h"
 
 #include <GL/glew.h>
 #include <GL/freeglut.h>
@@ -28,16 +28,20 @@ float contrast(float channel) { return channel < 0.5f ? 1.0f : 0.0f; }
 
 }  // namespace
 
-void TransferFunction::drawEditor()
+// A colour dialog left pending by the menu runs here, outside the menu
+// callback; whatever the user chose, the window is drawn once more after it.
+bool TransferFunction::drawEditor()
 {
+    bool drawAgain = false;
     if (colourDialogPending) {
         colourDialogPending = false;
         chooseColour();
-        requestRedisplay(windowOfNumber(windowNumber));
+        drawAgain = true;
     }
-    glutSetWindow(windowOfNumber(windowNumber).windowId);
+    glutSetWindow(windowId);
     drawColourBar();
     drawMarkers();
+    return drawAgain;
 }
 
 void TransferFunction::drawColourBar()

@@ -1,7 +1,7 @@
 // Uploads the colour table into the window's 1D texture. Each GLUT window has
 // its own GL context and the texture name belongs to the owning window's, so
 // the upload makes that window current first.
-#include "app/fractal_window.h"
+#include "transfer/transfer_function.h"
 
 #include <GL/glew.h>
 #include <GL/freeglut.h>
@@ -25,7 +25,7 @@ void TransferFunction::uploadTable()
 {
     fillColourTable();
     if (texture == 0) return;  // no GL context yet: the model is used alone
-    glutSetWindow(windowOfNumber(windowNumber).windowId);
+    glutSetWindow(windowId);
     glBindTexture(GL_TEXTURE_1D, texture);
     glTexParameteri(GL_TEXTURE_1D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
     glTexParameteri(GL_TEXTURE_1D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
@@ -40,7 +40,7 @@ void TransferFunction::uploadTable()
 void TransferFunction::releaseTexture()
 {
     if (texture == 0) return;
-    glutSetWindow(windowOfNumber(windowNumber).windowId);
+    glutSetWindow(windowId);
     glDeleteTextures(1, &texture);
     texture = 0;
 }

@@ -4,6 +4,7 @@
 #include "transfer/transfer_function.h"
 
 #include <GL/glew.h>
+#include <GL/freeglut.h>
 
 #include <algorithm>
 
@@ -22,10 +23,11 @@ const ControlPoint juliaDefaults[] = {
 
 }  // namespace
 
-void TransferFunction::initialise(int number)
+void TransferFunction::initialise(int number, void (*menuCallback)(int))
 {
     windowNumber = number;
-    createMenus();
+    windowId = glutGetWindow();
+    createMenus(menuCallback);
     texture = 0;
     glGenTextures(1, &texture);
     initialiseModel(number);

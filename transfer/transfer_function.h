@@ -7,6 +7,8 @@
 // (that is, before initialise), which is how the tests use the model alone.
 #pragma once
 
+#include "platform/dialogs.h"
+
 #include <string>
 #include <vector>
 
@@ -20,12 +22,8 @@ struct ControlPoint {
     float blue = 0;
 };
 
-// 8-bit channels as the colour dialog takes and gives them.
-struct Rgb8 {
-    int red = 0;
-    int green = 0;
-    int blue = 0;
-};
+// A point's colour as the colour dialog takes and gives it.
+using Rgb8 = DialogColour;
 
 // Editor bar geometry in window pixels, measured from the top edge.
 constexpr int barLeft = 10;
@@ -48,6 +46,7 @@ enum EditorMenuValue {
 struct TransferFunction {
     unsigned texture = 0;
     int windowNumber = 0;
+    int windowId = 0;  // GLUT id of the owning window, taken at initialise
     int windowHeight = 0;
     int pointMenu = 0;
     int endPointMenu = 0;
@@ -69,7 +68,9 @@ struct TransferFunction {
     ~TransferFunction() { destroy(); }
 
     // Life cycle (transfer_function.cpp, texture.cpp).
-    void initialise(int number);       // menus, texture, defaults; window must be current
+    // Menus (all calling menuCallback), texture, defaults; the owning window
+    // must be current.
+    void initialise(int number, void (*menuCallback)(int));
     void initialiseModel(int number);  // everything initialise does without GL or GLUT
     void destroy();                    // points and arrays; never touches GL
     void releaseTexture();             // GL: delete the texture while its context lives
@@ -89,12 +90,12 @@ struct TransferFunction {
     void uploadTable();
 
     // Overlay (overlay.cpp).
-    void drawEditor();
+    bool drawEditor();  // true when the window must be drawn once more
     void drawColourBar();
     void drawMarkers();
 
     // Editor input (editor_input.cpp).
-    void createMenus();
+    void createMenus(void (*menuCallback)(int));
     void onPassiveMotion(int x, int y);
     bool onMouse(int x, int y, int button, int state);
     bool onMotion(int x);
@@ -118,8 +119,9 @@ float clampDrag(float ex, float dragMin, float dragMax);
 Rgb8 initialDialogColour(const ControlPoint& p);
 void applyDialogColour(ControlPoint& p, Rgb8 chosen);
 
-// The GLUT menu callback shared by every editor menu.
-void editorMenu(int value);
+// True while a pop-up menu is open: freeglut ends the program when a menu
+// is attached then. Kept by the owner's menu status callback.
+extern bool menuInUse;
 
 // Sampling of a sorted point list at position x (sampling.cpp).
 void sampleAt(const std::vector<ControlPoint>& points, float x, float rgb[3]);

@@ -5,6 +5,7 @@
 // the CPU without any early stop.
 #include "app/display.h"
 #include "app/fractal_window.h"
+#include "app/input.h"
 #include "shaders/shader_set.h"
 #include "support/reference.h"
 
@@ -31,7 +32,7 @@ void openJuliaWindow()
     glutDisplayFunc([] {});
     ASSERT_EQ(glewInit(), GLEW_OK);
     glViewport(0, 0, juliaWindow.width, juliaWindow.height);
-    juliaWindow.transferFunction.initialise(2);
+    juliaWindow.transferFunction.initialise(2, editorMenu);
     juliaWindow.transferFunction.windowHeight = juliaWindow.height;
     shaderSet.juliaProgram = glCreateProgramObjectARB();
     shaderSet.buildProgram(FRAKTALE_SOURCE_DIR "/glsl/julia_vertex.glsl", FRAKTALE_SOURCE_DIR "/glsl/julia_fragment.glsl",

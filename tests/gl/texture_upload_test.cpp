@@ -1,6 +1,7 @@
 // The colour table as the fractal programs see it: what initialise and a
 // later edit leave in each window's 1D texture, read back from GL.
 #include "app/fractal_window.h"
+#include "app/input.h"
 
 #include <GL/glew.h>
 #include <GL/freeglut.h>
@@ -52,9 +53,9 @@ TEST(TextureUpload, EachWindowsTextureHoldsItsTableThroughAnEditOfEither)
     glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE);
     glutInitWindowSize(64, 64);
     mandelbrotWindow.windowId = glutCreateWindow("texture upload: Mandelbrot");
-    mandelbrotWindow.transferFunction.initialise(1);
+    mandelbrotWindow.transferFunction.initialise(1, editorMenu);
     juliaWindow.windowId = glutCreateWindow("texture upload: Julia");
-    juliaWindow.transferFunction.initialise(2);
+    juliaWindow.transferFunction.initialise(2, editorMenu);
     ASSERT_EQ(glewInit(), GLEW_OK);
 
     for (FractalWindow* w : {&mandelbrotWindow, &juliaWindow}) {
