@@ -13,45 +13,37 @@
 
 namespace fx {
 
-// Puts the pointer on (wx, wy) of the window. The viewer learns where the
-// pointer is only from motion, and XTest makes none towards the place the
-// pointer already is, so the pointer arrives from the next column.
+// Puts the pointer on (wx, wy) of the window. XTest makes no motion towards
+// where the pointer already is, so it arrives from the next column.
 void hover(XConnection& x, WindowId w, int wx, int wy);
-
-// Left press at (fromX, row), motion through the midway column to
-// (toX, row), release there.
+// Left press at (fromX, row), motion through the midway column, release at (toX, row).
 void drag(XConnection& x, WindowId w, int row, int fromX, int toX);
-
 // Until the program has used no processor time for a moment: every pass it
-// had to draw is on the screen. (A picture that holds still for two
-// captures may only be the one before a pass still being computed.)
+// had to draw is on the screen.
 bool waitUntilIdle(const Program& program, double timeoutSeconds = stepTimeout);
 
-// freeglut's pop-up menu on the screen: entries stacked top to bottom with
-// equal heights, in the order they were added; root coordinates.
+// freeglut's pop-up menu: equal entries stacked in the order they were
+// added; root coordinates.
 struct PopupMenu {
     WindowId window = 0;
     Rect frame;
     std::vector<Rect> entries;
 };
-
-// Once the program is idle, as a user waits for the picture: the right
-// button at (wx, wy), held until the menu that opens is drawn and found to
-// hold `entries` entries, then let go off the menu, which leaves it open.
+// Once the program is idle: the right button pressed at (wx, wy) and let go
+// off the menu, which stays open and drawn, split into `entries` entries.
 ::testing::AssertionResult openMenu(XConnection& x, const Program& program, WindowId w, int wx, int wy, int entries,
                                     PopupMenu& menu);
-// Clicks the entry with the right button and waits for the menu to close.
+// Clicks the entry and waits for the menu to close.
 ::testing::AssertionResult chooseEntry(XConnection& x, const PopupMenu& menu, int index);
 ::testing::AssertionResult chooseFromMenu(XConnection& x, const Program& program, WindowId w, int wx, int wy,
                                           int entries, int index);
 
-// Polls until the window shows `e`: its editor pixels as Expected says, the
-// fractal similar(). With `aroundEditor` the fractal in the
-// editor's rows must be similar() on its own, and every fractal pixel that
-// touches the editor right: there an element drawn a pixel too large shows.
-// The last capture goes to *shown.
+// Polls until the window shows `e`: the editor's pixels as Expected says,
+// the fractal similar(). With `exactNearEditor` the fractal in the editor's
+// rows must be right in every pixel (where an element drawn a pixel too
+// large shows). The last capture goes to *shown.
 ::testing::AssertionResult shows(XConnection& x, WindowId w, const Expected& e, const std::string& name,
-                                 bool aroundEditor = false, Image* shown = nullptr);
+                                 bool exactNearEditor = false, Image* shown = nullptr);
 // The fractal alone, from row firstRow down.
 ::testing::AssertionResult showsFractal(XConnection& x, WindowId w, const Image& fractal, const std::string& name,
                                         int firstRow = editorBottom, Image* shown = nullptr);

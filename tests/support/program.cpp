@@ -5,9 +5,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <stdexcept>
 
@@ -18,13 +18,11 @@ namespace fs = std::filesystem;
 namespace {
 
 // The editor's frame, black around white, along the top of a drawn window.
-// A window that is mapped but not drawn yet shows nothing like it.
 bool showsEditorFrame(const Image& image)
 {
     if (image.width < 530 || image.height < 40) return false;
     for (int x = 9; x <= 522; ++x) {
-        const std::uint8_t* black = image.at(x, 8);
-        const std::uint8_t* white = image.at(x, 9);
+        const std::uint8_t *black = image.at(x, 8), *white = image.at(x, 9);
         if ((black[0] | black[1] | black[2]) || (white[0] & white[1] & white[2]) != 255) return false;
     }
     return true;
@@ -32,10 +30,8 @@ bool showsEditorFrame(const Image& image)
 
 std::string sanitizerReport(const std::string& output)
 {
-    for (const char* marker : {"ERROR: AddressSanitizer", "ERROR: LeakSanitizer", "runtime error:"}) {
-        const size_t at = output.find(marker);
-        if (at != std::string::npos) return output.substr(at > 200 ? at - 200 : 0, 2000);
-    }
+    for (const char* marker : {"ERROR: AddressSanitizer", "ERROR: LeakSanitizer", "runtime error:"})
+        if (const size_t at = output.find(marker); at != std::string::npos) return output.substr(at, 2000);
     return {};
 }
 
@@ -43,50 +39,40 @@ std::string sanitizerReport(const std::string& output)
 
 Program::Program(bool withShaders) : workDir_(folder_.file("work")), logPath_(folder_.file("output.log"))
 {
-    // The log lives beside the working directory, so a test can list what
-    // the program wrote there without finding the log among it.
+    // The log lies beside the working directory, not in it, so a test can
+    // list what the program wrote there.
     fs::create_directory(workDir_);
-    if (withShaders) {
-        for (const char* name : {"mandelbrot_vertex.glsl", "mandelbrot_fragment.glsl", "julia_vertex.glsl",
-                                 "julia_fragment.glsl", "transferFunction_vertex.glsl",
-                                 "transferFunction_fragment.glsl"})
-            fs::copy_file(fs::path(FRAKTALE_BINARY_DIR) / name, fs::path(workDir_) / name);
-    }
+    for (const char* name : {"mandelbrot_vertex.glsl", "mandelbrot_fragment.glsl", "julia_vertex.glsl",
+                             "julia_fragment.glsl", "transferFunction_vertex.glsl", "transferFunction_fragment.glsl"})
+        if (withShaders) fs::copy_file(fs::path(FRAKTALE_BINARY_DIR) / name, fs::path(workDir_) / name);
     const int log = open(logPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    const int null = open("/dev/null", O_RDONLY | O_CLOEXEC);
-    if (log < 0 || null < 0) throw std::runtime_error("cannot create " + logPath_);
-    // The environment as the test has it, PATH included (a scripted zenity).
-    const std::string binary = std::string(FRAKTALE_BINARY_DIR) + "/fraktale";
-    // A group of its own, set on both sides of the fork so that it exists
-    // before either goes on: the clean-up then also reaches what the program
-    // starts itself (dialogs).
+    const std::string binary = FRAKTALE_BINARY_DIR "/fraktale";
+    // A process group of its own, set on both sides of the fork, so that the
+    // clean-up also reaches the dialogs it starts.
     pid_ = fork();
     if (pid_ > 0) setpgid(pid_, pid_);
     if (pid_ == 0) {
         setpgid(0, 0);
-        if (chdir(workDir_.c_str()) == 0 && dup2(null, 0) == 0 && dup2(log, 1) == 1 && dup2(log, 2) == 2)
+        if (chdir(workDir_.c_str()) == 0 && dup2(log, 1) == 1 && dup2(log, 2) == 2)
             execl(binary.c_str(), binary.c_str(), static_cast<char*>(nullptr));
         _exit(127);
     }
     close(log);
-    close(null);
-    if (pid_ < 0) throw std::runtime_error("cannot start " + binary + ": " + std::strerror(errno));
+    if (pid_ < 0 || log < 0) throw std::runtime_error("cannot start " + binary);
 }
 
 Program::~Program()
 {
-    if (pid_ > 0) {
-        // The leader is reaped only here, so its group id cannot have been
-        // handed to anybody else yet.
-        kill(-pid_, SIGKILL);
-        waitpid(pid_, nullptr, 0);
-        // The server drops the windows of a dead client only when it gets
-        // round to it; the next test must not find these in its place.
-        try {
-            XConnection x;
-            waitFor([&] { return x.windows("Mandelbrot Set").empty() && x.windows("Julia Set").empty(); }, 10);
-        } catch (...) {
-        }
+    if (pid_ <= 0) return;
+    // Reaped only here, so the group id cannot have been reused yet.
+    kill(-pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+    // The server drops a dead client's windows when it gets round to it;
+    // the next test must not find them.
+    try {
+        XConnection x;
+        waitFor([&] { return x.windows("Mandelbrot Set").empty() && x.windows("Julia Set").empty(); }, 10);
+    } catch (...) {
     }
 }
 
@@ -99,17 +85,16 @@ bool Program::waitForOutput(const std::string& text, double timeoutSeconds) cons
 
 bool Program::running()
 {
-    if (status_) return false;
     siginfo_t info{};
     // WNOWAIT: the zombie stays until the destructor, see there.
-    if (waitid(P_PID, pid_, &info, WEXITED | WNOHANG | WNOWAIT) != 0 || info.si_pid == 0) return true;
+    if (status_ || waitid(P_PID, pid_, &info, WEXITED | WNOHANG | WNOWAIT) != 0 || info.si_pid == 0) return !status_;
     status_ = info.si_code == CLD_EXITED ? info.si_status : 128 + info.si_status;
     return false;
 }
 
 ::testing::AssertionResult Program::endsCleanly()
 {
-    waitFor([&] { return !running(); }, exitTimeout);
+    waitFor([&] { return !running(); }, 30);
     const std::string out = output(), report = sanitizerReport(out);
     if (status_ == 0 && report.empty()) return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << (status_ ? "exit status " + std::to_string(*status_) : "still running")
@@ -120,27 +105,19 @@ bool Program::running()
 {
     std::string missing;
     const double end = now() + startTimeout;
-    const bool ok = waitFor(
-        [&] {
-            const auto m = x.windows("Mandelbrot Set"), j = x.windows("Julia Set");
-            if (!running()) {
-                missing = "the program ended with status " + std::to_string(*status_);
-                return true;
-            }
-            // A killed viewer's windows linger until the server notices.
-            missing = "not one window of each title";
-            if (m.size() != 1 || j.size() != 1) return false;
-            mandelbrot_ = m[0];
-            julia_ = j[0];
-            missing = "a window has not been drawn";
-            if (!showsEditorFrame(x.capture(mandelbrot_)) || !showsEditorFrame(x.capture(julia_))) return false;
-            missing.clear();
-            return x.waitForSettle(mandelbrot_, end - now()) && x.waitForSettle(julia_, end - now());
-        },
-        startTimeout);
-    if (ok && missing.empty()) return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << (missing.empty() ? "a window kept changing" : missing)
-                                         << "\noutput so far:\n" << output();
+    waitFor([&] {
+        const auto m = x.windows("Mandelbrot Set"), j = x.windows("Julia Set");
+        missing = running() ? "not one drawn window of each title" : "the program ended";
+        if (!running()) return true;
+        if (m.size() != 1 || j.size() != 1 || !showsEditorFrame(x.capture(m[0])) || !showsEditorFrame(x.capture(j[0])))
+            return false;
+        mandelbrot_ = m[0], julia_ = j[0];
+        missing = "a window kept changing";
+        if (x.waitForSettle(mandelbrot_, end - now()) && x.waitForSettle(julia_, end - now())) missing.clear();
+        return true;
+    }, startTimeout);
+    if (missing.empty()) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << missing << "\noutput so far:\n" << output();
 }
 
 double Program::cpuSeconds() const
@@ -148,16 +125,12 @@ double Program::cpuSeconds() const
     std::ifstream in("/proc/" + std::to_string(pid_) + "/stat");
     std::string line;
     if (!std::getline(in, line)) return -1;
-    // The command name may hold spaces and parentheses; the fields after
-    // it start behind the last ')'. utime and stime are fields 14 and 15.
+    // The name may hold spaces and parentheses; utime and stime are the
+    // 12th and 13th fields after the last ')'.
     std::istringstream fields(line.substr(line.rfind(')') + 2));
-    std::string field;
-    unsigned long long utime = 0, stime = 0;
-    for (int i = 3; i <= 15 && fields >> field; ++i) {
-        if (i == 14) utime = std::stoull(field);
-        if (i == 15) stime = std::stoull(field);
-    }
-    return double(utime + stime) / double(sysconf(_SC_CLK_TCK));
+    const std::vector<std::string> f{std::istream_iterator<std::string>(fields), {}};
+    if (f.size() < 13) return -1;
+    return double(std::stoull(f[11]) + std::stoull(f[12])) / double(sysconf(_SC_CLK_TCK));
 }
 
 }  // namespace fx

@@ -1,6 +1,6 @@
 // build/fraktale started as a user starts it: from a folder that holds the
-// six shader files (or none), with its console output going to a file the
-// test reads while the program runs. The destructor kills whatever is left.
+// six shader files (or none), its console output going to a file the test
+// reads while it runs. The destructor kills whatever is left of it.
 #pragma once
 
 #include "support/scripted_zenity.h"
@@ -17,7 +17,6 @@ namespace fx {
 // Generous: an ASan build under llvmpipe on a loaded two-core machine.
 constexpr double startTimeout = 90;
 constexpr double stepTimeout = 60;
-constexpr double exitTimeout = 30;
 
 class Program {
 public:
@@ -26,34 +25,26 @@ public:
     Program(const Program&) = delete;
     Program& operator=(const Program&) = delete;
 
-    // The working directory the program was started in.
-    const std::string& directory() const { return workDir_; }
-    // Everything written to stdout and stderr so far.
-    std::string output() const;
+    const std::string& directory() const { return workDir_; }  // where it was started
+    std::string output() const;                               // stdout and stderr so far
     bool waitForOutput(const std::string& text, double timeoutSeconds = stepTimeout) const;
 
-    // Until both windows are viewable and drawn (the editor frame is on
-    // both) and their pictures hold still; they are then in mandelbrot()
-    // and julia().
+    // Until both windows are viewable, drawn (the editor frame is on both)
+    // and holding still; they are then mandelbrot() and julia().
     ::testing::AssertionResult ready(XConnection& x);
     WindowId mandelbrot() const { return mandelbrot_; }
     WindowId julia() const { return julia_; }
 
     bool running();
-    // Waits for the end: exit status 0 and no sanitizer report.
-    ::testing::AssertionResult endsCleanly();
-    // User plus system CPU time used so far, in seconds; negative when it
-    // cannot be read.
-    double cpuSeconds() const;
+    ::testing::AssertionResult endsCleanly();  // exit status 0, no sanitizer report
+    double cpuSeconds() const;                 // user + system so far; negative when unknown
 
 private:
     TempFolder folder_;
-    std::string workDir_;
-    std::string logPath_;
+    std::string workDir_, logPath_;
     pid_t pid_ = -1;
     std::optional<int> status_;  // exit code, or 128 + the signal
-    WindowId mandelbrot_ = 0;
-    WindowId julia_ = 0;
+    WindowId mandelbrot_ = 0, julia_ = 0;
 };
 
 }  // namespace fx

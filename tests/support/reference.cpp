@@ -194,16 +194,6 @@ Difference compareImages(const Image& a, const Image& b, int tolerance, int firs
     return d;
 }
 
-Image flipped(const Image& image, bool leftRight, bool topBottom)
-{
-    Image out(image.width, image.height);
-    for (int y = 0; y < image.height; ++y)
-        for (int x = 0; x < image.width; ++x)
-            std::copy_n(image.at(leftRight ? image.width - 1 - x : x, topBottom ? image.height - 1 - y : y), 3,
-                        out.at(x, y));
-    return out;
-}
-
 std::string savePicture(const Image& image, const std::string& name)
 {
     const char* folder = std::getenv("FRAKTALE_TEST_ARTIFACTS");

@@ -79,8 +79,6 @@ struct Difference {
 // Compares the rows [firstRow, lastRow) (lastRow < 0: to the bottom).
 Difference compareImages(const Image& a, const Image& b, int tolerance = 3, int firstRow = 0, int lastRow = -1);
 
-Image flipped(const Image& image, bool leftRight, bool topBottom);
-
 // Writes the picture as <name>.ppm into $FRAKTALE_TEST_ARTIFACTS or the
 // temporary folder for a failure's message; returns the path.
 std::string savePicture(const Image& image, const std::string& name);

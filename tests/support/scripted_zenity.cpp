@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -26,8 +25,7 @@ TempFolder::TempFolder()
 
 TempFolder::~TempFolder()
 {
-    // A test may have left the folder read-only; without write permission
-    // its entries could not be removed by a user other than root.
+    // A test may have left it read-only.
     std::error_code ec;
     fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ec);
     fs::remove_all(path_, ec);
@@ -42,73 +40,37 @@ std::vector<std::string> TempFolder::entries() const
     return names;
 }
 
-ScopedPath::ScopedPath(const std::string& value)
+ScriptedZenity::ScriptedZenity(bool installed) : oldPath_(std::getenv("PATH") ? std::getenv("PATH") : "")
 {
-    if (const char* old = std::getenv("PATH")) {
-        hadValue_ = true;
-        oldValue_ = old;
-    }
-    setenv("PATH", value.c_str(), 1);
-}
-
-ScopedPath::~ScopedPath()
-{
-    if (hadValue_)
-        setenv("PATH", oldValue_.c_str(), 1);
-    else
-        unsetenv("PATH");
-}
-
-namespace {
-
-// The script sits alone in a folder of its own, so that nothing else the
-// test folder holds shadows a program on PATH.
-std::string scriptFolder(const TempFolder& folder)
-{
-    const std::string bin = folder.file("bin");
+    // Alone in a folder of its own, so nothing else shadows a program on PATH.
+    const std::string bin = folder_.file("bin"), script = bin + "/zenity";
     mkdir(bin.c_str(), 0755);
-    const char* old = std::getenv("PATH");
-    return old && *old ? bin + ":" + old : bin;
-}
-
-}  // namespace
-
-ScriptedZenity::ScriptedZenity() : path_(scriptFolder(folder_))
-{
-    // The folder comes from mkdtemp and holds no quote, so single quotes do.
-    const std::string script = folder_.file("bin/zenity");
+    setenv("PATH", installed ? (bin + ":" + oldPath_).c_str() : bin.c_str(), 1);
+    if (!installed) return;
+    const std::string log = folder_.file("calls.log"), answers = folder_.file("answers");
     const bool written = writeFile(script, "#!/bin/sh\n"
-                                           "log='" + folder_.file("calls.log") + "'\n"
-                                           "answers='" + folder_.file("answers") + "'\n"
-                                           "for arg in \"$@\"; do printf '%s\\n' \"$arg\" >>\"$log\"; done\n"
-                                           "printf '%s\\n' '" + kCallEnd + "' >>\"$log\"\n"
-                                           "[ -s \"$answers\" ] || exit 1\n"
-                                           "IFS= read -r answer <\"$answers\"\n"
-                                           "sed '1d' \"$answers\" >\"$answers.next\" && mv \"$answers.next\" \"$answers\"\n"
-                                           "[ \"$answer\" = CANCEL ] && exit 1\n"
-                                           "printf '%s\\n' \"$answer\"\n");
+        "for arg in \"$@\"; do printf '%s\\n' \"$arg\" >>'" + log + "'; done\necho '<end>' >>'" + log + "'\n"
+        "[ -s '" + answers + "' ] || exit 1\nIFS= read -r answer <'" + answers + "'\n"
+        "sed -i 1d '" + answers + "'\n[ \"$answer\" = CANCEL ] && exit 1\nprintf '%s\\n' \"$answer\"\n");
     if (!written || chmod(script.c_str(), 0755) != 0) throw std::runtime_error("cannot write " + script);
 }
 
-void ScriptedZenity::answer(const std::string& text)
+ScriptedZenity::~ScriptedZenity() { setenv("PATH", oldPath_.c_str(), 1); }
+
+void ScriptedZenity::answer(const std::string& line)
 {
-    if (text.find('\n') != std::string::npos) throw std::invalid_argument("an answer is a single line");
-    std::ofstream(folder_.file("answers"), std::ios::app) << text << '\n';
+    std::ofstream(folder_.file("answers"), std::ios::app) << line << '\n';
 }
 
 std::vector<std::vector<std::string>> ScriptedZenity::calls() const
 {
-    std::vector<std::vector<std::string>> result;
+    std::vector<std::vector<std::string>> result(1);
     std::istringstream log(readFile(folder_.file("calls.log")));
-    std::vector<std::string> current;
     for (std::string line; std::getline(log, line);) {
-        if (line != kCallEnd) {
-            current.push_back(line);
-        } else {
-            result.push_back(current);
-            current.clear();
-        }
+        if (line == "<end>") result.emplace_back();
+        else result.back().push_back(line);
     }
+    result.pop_back();
     return result;
 }
 
@@ -123,10 +85,9 @@ std::string captureStdout(const std::function<void()>& body)
     std::fflush(stdout);
     dup2(saved, STDOUT_FILENO);
     close(saved);
+    std::string text(static_cast<size_t>(std::ftell(sink)), '\0');
     std::rewind(sink);
-    std::string text;
-    char buffer[4096];
-    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, sink)) > 0;) text.append(buffer, n);
+    text.resize(std::fread(text.data(), 1, text.size(), sink));
     std::fclose(sink);
     return text;
 }
@@ -135,15 +96,13 @@ ChildOutcome runInChild(const std::function<bool()>& body, bool asNobody)
 {
     int fds[2];
     if (pipe(fds) != 0) throw std::runtime_error("pipe failed");
-    std::fflush(nullptr);  // or the child would print the parent's pending output again
+    std::fflush(nullptr);  // or the child prints the parent's pending output again
     const pid_t pid = fork();
-    if (pid < 0) throw std::runtime_error("fork failed");
     if (pid == 0) {
         close(fds[0]);
         dup2(fds[1], STDOUT_FILENO);
-        close(fds[1]);
-        if (asNobody && geteuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0))
-            _exit(ChildOutcome::kCouldNotDropPrivileges);
+        if (asNobody && geteuid() == 0 && (setgroups(0, nullptr) || setgid(65534) || setuid(65534)))
+            _exit(couldNotDropPrivileges);
         const bool ok = body();
         std::fflush(stdout);
         _exit(ok ? 0 : 1);
@@ -151,16 +110,10 @@ ChildOutcome runInChild(const std::function<bool()>& body, bool asNobody)
     close(fds[1]);
     ChildOutcome outcome;
     char buffer[4096];
-    for (ssize_t n; (n = read(fds[0], buffer, sizeof buffer)) != 0;) {
-        if (n > 0)
-            outcome.output.append(buffer, static_cast<size_t>(n));
-        else if (errno != EINTR)
-            break;
-    }
+    for (ssize_t n; (n = read(fds[0], buffer, sizeof buffer)) > 0;) outcome.output.append(buffer, size_t(n));
     close(fds[0]);
     int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
+    waitpid(pid, &status, 0);
     outcome.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return outcome;
 }

@@ -16,37 +16,35 @@ namespace {
 
 std::atomic<int> xErrors{0};
 
-int recordError(::Display*, XErrorEvent*)
+int recordError(::Display*, XErrorEvent*) { return ++xErrors, 0; }
+
+std::vector<Window> children(::Display* d, Window w)
 {
-    ++xErrors;
-    return 0;
+    Window root, parent, *list = nullptr;
+    unsigned count = 0;
+    std::vector<Window> found;
+    if (XQueryTree(d, w, &root, &parent, &list, &count) && list) found.assign(list, list + count);
+    if (list) XFree(list);
+    return found;  // bottom to top
 }
 
 Image convert(XImage* xi)
 {
-    // How the visual packs each channel into a pixel: its lowest bit and range.
     const unsigned long masks[3] = {xi->red_mask, xi->green_mask, xi->blue_mask};
     int shifts[3] = {0, 0, 0};
     for (int k = 0; k < 3; ++k)
         while (masks[k] && !((masks[k] >> shifts[k]) & 1)) ++shifts[k];
     Image image(xi->width, xi->height);
-    for (int y = 0; y < xi->height; ++y) {
-        for (int x = 0; x < xi->width; ++x) {
-            const unsigned long p = XGetPixel(xi, x, y);
+    for (int y = 0; y < xi->height; ++y)
+        for (int x = 0; x < xi->width; ++x)
             for (int k = 0; k < 3; ++k)
-                image.at(x, y)[k] = masks[k] ? ((p & masks[k]) >> shifts[k]) * 255 / (masks[k] >> shifts[k]) : 0;
-        }
-    }
+                image.at(x, y)[k] = ((XGetPixel(xi, x, y) & masks[k]) >> shifts[k]) * 255 / (masks[k] >> shifts[k]);
     return image;
 }
 
 }  // namespace
 
-double now()
-{
-    using namespace std::chrono;
-    return duration<double>(steady_clock::now().time_since_epoch()).count();
-}
+double now() { return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count(); }
 
 void pause(double seconds) { std::this_thread::sleep_for(std::chrono::duration<double>(seconds)); }
 
@@ -54,61 +52,47 @@ XConnection::XConnection()
 {
     XSetErrorHandler(recordError);
     display_ = XOpenDisplay(nullptr);
-    if (!display_) {
-        const char* name = std::getenv("DISPLAY");
-        throw std::runtime_error(std::string("cannot open X display ") + (name ? name : "(DISPLAY unset)"));
-    }
+    int event, error, major, minor;
+    if (!display_ || !XTestQueryExtension(display_, &event, &error, &major, &minor))
+        throw std::runtime_error("no X display with XTEST at DISPLAY=" + std::string(std::getenv("DISPLAY") ?: ""));
     root_ = DefaultRootWindow(display_);
-    int eventBase, errorBase, major, minor;
-    if (!XTestQueryExtension(display_, &eventBase, &errorBase, &major, &minor)) {
-        XCloseDisplay(display_);
-        throw std::runtime_error("the X server has no XTEST extension");
-    }
 }
 
 XConnection::~XConnection()
 {
     // Buttons pressed through XTest stay down in the server; a test that
     // stopped half-way must not hand a held button to the next one.
-    Window rootReturn, child;
+    Window r, c;
     int rx, ry, wx, wy;
     unsigned mask = 0;
-    if (XQueryPointer(display_, root_, &rootReturn, &child, &rx, &ry, &wx, &wy, &mask)) {
+    if (XQueryPointer(display_, root_, &r, &c, &rx, &ry, &wx, &wy, &mask))
         for (int button = 1; button <= 5; ++button)
             if (mask & (Button1Mask << (button - 1))) XTestFakeButtonEvent(display_, button, False, CurrentTime);
-    }
     XCloseDisplay(display_);
 }
 
 void XConnection::sync() { XSync(display_, False); }
 
-std::vector<WindowId> XConnection::topLevel()
-{
-    Window rootReturn, parent;
-    Window* children = nullptr;
-    unsigned count = 0;
-    std::vector<WindowId> found;
-    if (XQueryTree(display_, root_, &rootReturn, &parent, &children, &count)) found.assign(children, children + count);
-    if (children) XFree(children);
-    return found;
-}
-
 std::vector<WindowId> XConnection::windows(const std::string& title)
 {
     std::vector<WindowId> found;
-    for (const Window w : topLevel()) {
-        char* name = nullptr;
-        if (XFetchName(display_, w, &name) && name) {
-            if (title == name && isViewable(w)) found.push_back(w);
-            XFree(name);
+    std::vector<Window> pending = children(display_, root_);
+    for (int depth = 0; depth < 3 && !pending.empty(); ++depth) {
+        std::vector<Window> next;
+        for (const Window w : pending) {
+            char* name = nullptr;
+            if (XFetchName(display_, w, &name) && name && title == name && isViewable(w)) found.push_back(w);
+            if (name) XFree(name);
+            for (const Window c : children(display_, w)) next.push_back(c);
         }
+        pending.swap(next);
     }
     return found;
 }
 
 WindowId XConnection::popupMenu()
 {
-    const std::vector<WindowId> all = topLevel();
+    const std::vector<Window> all = children(display_, root_);
     for (auto w = all.rbegin(); w != all.rend(); ++w) {
         XWindowAttributes a;
         if (XGetWindowAttributes(display_, *w, &a) && a.override_redirect && a.map_state == IsViewable) return *w;
@@ -116,13 +100,13 @@ WindowId XConnection::popupMenu()
     return 0;
 }
 
-bool XConnection::isViewable(Window w)
+bool XConnection::isViewable(WindowId w)
 {
     XWindowAttributes a;
     return XGetWindowAttributes(display_, w, &a) && a.map_state == IsViewable;
 }
 
-bool XConnection::geometry(Window w, Rect& onScreen)
+bool XConnection::geometry(WindowId w, Rect& onScreen)
 {
     XWindowAttributes a;
     Window child;
@@ -133,7 +117,7 @@ bool XConnection::geometry(Window w, Rect& onScreen)
     return true;
 }
 
-Image XConnection::capture(Window w)
+Image XConnection::capture(WindowId w)
 {
     XWindowAttributes a;
     if (!XGetWindowAttributes(display_, w, &a) || a.map_state != IsViewable) return {};
@@ -164,16 +148,9 @@ void XConnection::releaseButton(int button)
     sync();
 }
 
-void XConnection::click(int button)
+void XConnection::typeKey(WindowId w, unsigned long keysym)
 {
-    pressButton(button);
-    releaseButton(button);
-}
-
-void XConnection::typeKey(Window w, unsigned long keysym)
-{
-    // Without a window manager nobody hands out the focus; take it
-    // explicitly so the key reaches this window wherever the pointer is.
+    // Without a window manager nobody hands out the focus.
     XSetInputFocus(display_, w, RevertToPointerRoot, CurrentTime);
     const KeyCode code = XKeysymToKeycode(display_, keysym);
     XTestFakeKeyEvent(display_, code, True, CurrentTime);
@@ -181,44 +158,35 @@ void XConnection::typeKey(Window w, unsigned long keysym)
     sync();
 }
 
-void XConnection::resizeWindow(Window w, int width, int height)
+void XConnection::resizeWindow(WindowId w, int width, int height)
 {
-    XResizeWindow(display_, w, static_cast<unsigned>(width), static_cast<unsigned>(height));
+    XResizeWindow(display_, w, unsigned(width), unsigned(height));
     sync();
 }
 
-void XConnection::exposeWindow(Window w)
+void XConnection::exposeWindow(WindowId w)
 {
     XClearArea(display_, w, 0, 0, 0, 0, True);
     sync();
 }
 
-bool XConnection::waitForSettle(Window w, double timeoutSeconds, Image* settled)
+bool XConnection::waitForSettle(WindowId w, double timeoutSeconds, Image* settled)
 {
     Image previous = capture(w), current;
-    return waitFor(
-        [&] {
-            pause(0.05);
-            current = capture(w);
-            if (!current.empty() && current == previous) {
-                if (settled) *settled = std::move(current);
-                return true;
-            }
-            previous = std::move(current);
-            return false;
-        },
-        timeoutSeconds);
+    return waitFor([&] {
+        pause(0.05);
+        current = capture(w);
+        const bool still = !current.empty() && current == previous;
+        if (still && settled) *settled = current;
+        previous = std::move(current);
+        return still;
+    }, timeoutSeconds);
 }
 
-bool XConnection::waitForChange(Window w, const Image& before, double timeoutSeconds, Image* settled)
+bool XConnection::waitForChange(WindowId w, const Image& before, double timeoutSeconds, Image* settled)
 {
     const double end = now() + timeoutSeconds;
-    return waitFor(
-               [&] {
-                   const Image current = capture(w);
-                   return !current.empty() && current != before;
-               },
-               timeoutSeconds) &&
+    return waitFor([&] { const Image c = capture(w); return !c.empty() && !(c == before); }, timeoutSeconds) &&
            waitForSettle(w, end - now(), settled);
 }
 
