@@ -1,56 +1,82 @@
-// What a user does to the viewer with the mouse, in window coordinates, and
-// the waits for what the viewer should then show or write.
+// The viewer as a user meets it: build/fraktale started from a folder that
+// holds the six shader files (or none), its console output going to a file
+// the test reads, and what a user does to it with the mouse (window
+// coordinates), with the waits for what it should then show or write.
 #pragma once
 
-#include "support/program.h"
 #include "support/reference.h"
+#include "support/scripted_zenity.h"
 #include "support/x11.h"
 
 #include <gtest/gtest.h>
+#include <sys/types.h>
 
-#include <string>
-#include <vector>
+#include <optional>
 
 namespace fx {
 
-// Puts the pointer on (wx, wy) of the window. XTest makes no motion towards
-// where the pointer already is, so it arrives from the next column.
+// Generous: an ASan build under llvmpipe on a loaded two-core machine.
+constexpr double startTimeout = 90, stepTimeout = 60;
+
+class Program {
+public:
+    explicit Program(bool withShaders = true);
+    ~Program();  // kills whatever is left of it
+    Program(const Program&) = delete;
+    Program& operator=(const Program&) = delete;
+
+    const std::string& directory() const { return workDir_; }
+    std::string output() const;  // stdout and stderr so far
+    bool waitForOutput(const std::string& text, double timeoutSeconds = stepTimeout) const;
+    // Until both windows are viewable, drawn (the editor frame is on both)
+    // and holding still; they are then mandelbrot() and julia().
+    ::testing::AssertionResult ready(XConnection& x);
+    WindowId mandelbrot() const { return mandelbrot_; }
+    WindowId julia() const { return julia_; }
+    bool running();
+    ::testing::AssertionResult endsCleanly();  // exit status 0
+    double cpuSeconds() const;                 // user + system so far; negative when unknown
+
+private:
+    TempFolder folder_;
+    std::string workDir_, logPath_;
+    pid_t pid_ = -1;
+    std::optional<int> status_;  // exit code, or 128 + the signal
+    WindowId mandelbrot_ = 0, julia_ = 0;
+};
+
+// The pointer on (wx, wy); XTest makes no motion to where it already is, so
+// it arrives from the next column.
 void hover(XConnection& x, WindowId w, int wx, int wy);
 // Left press at (fromX, row), motion through the midway column, release at (toX, row).
 void drag(XConnection& x, WindowId w, int row, int fromX, int toX);
-// Until the program has used no processor time for a moment: every pass it
-// had to draw is on the screen.
+// Until the program has used no processor time for a moment.
 bool waitUntilIdle(const Program& program, double timeoutSeconds = stepTimeout);
 
-// freeglut's pop-up menu: equal entries stacked in the order they were
-// added; root coordinates.
+// freeglut's pop-up menu: equal entries, in the order added; root coordinates.
 struct PopupMenu {
     WindowId window = 0;
     Rect frame;
     std::vector<Rect> entries;
 };
 // Once the program is idle: the right button pressed at (wx, wy) and let go
-// off the menu, which stays open and drawn, split into `entries` entries.
+// off the menu, which stays open and drawn.
 ::testing::AssertionResult openMenu(XConnection& x, const Program& program, WindowId w, int wx, int wy, int entries,
                                     PopupMenu& menu);
-// Clicks the entry and waits for the menu to close.
-::testing::AssertionResult chooseEntry(XConnection& x, const PopupMenu& menu, int index);
+::testing::AssertionResult chooseEntry(XConnection& x, const PopupMenu& menu, int index);  // a click; waits for the close
 ::testing::AssertionResult chooseFromMenu(XConnection& x, const Program& program, WindowId w, int wx, int wy,
                                           int entries, int index);
 
-// Polls until the window shows `e`: the editor's pixels as Expected says,
-// the fractal similar(). With `exactNearEditor` the fractal in the editor's
-// rows must be right in every pixel (where an element drawn a pixel too
-// large shows). The last capture goes to *shown.
+// Polls until the window shows `e` (with exactNearEditor, the fractal in
+// the editor's rows right in every pixel, where an element drawn a pixel
+// too large shows), or the fractal alone from row firstRow down.
 ::testing::AssertionResult shows(XConnection& x, WindowId w, const Expected& e, const std::string& name,
                                  bool exactNearEditor = false, Image* shown = nullptr);
-// The fractal alone, from row firstRow down.
 ::testing::AssertionResult showsFractal(XConnection& x, WindowId w, const Image& fractal, const std::string& name,
                                         int firstRow = editorBottom, Image* shown = nullptr);
 
 bool waitForFile(const std::string& path, double timeoutSeconds = stepTimeout);
-// An 8-bit RGB TIFF, row 0 at the top; empty when the file is no such TIFF.
-Image readTiff(const std::string& path);
+Image readTiff(const std::string& path);  // 8-bit RGB, row 0 at the top; empty when no such TIFF
 size_t occurrences(const std::string& text, const std::string& part);
 
 }  // namespace fx

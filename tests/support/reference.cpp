@@ -85,34 +85,6 @@ void constantAt(const View& mandelbrot, int px, int py, float& cr, float& ci)
     juliaConstantFromPointer(w, cr, ci);
 }
 
-Expected withEditor(const Image& fractal, const TransferFunction& tf)
-{
-    Expected e{fractal, std::vector<Expected::Kind>(fractal.rgb.size() / 3, Expected::fractal)};
-    auto fill = [&e](int left, int top, int right, int bottom, const float rgb[3], Expected::Kind kind) {
-        for (int y = std::max(top, 0); y < std::min(bottom, e.picture.height); ++y)
-            for (int x = std::max(left, 0); x < std::min(right, e.picture.width); ++x) {
-                for (int k = 0; k < 3; ++k)
-                    e.picture.at(x, y)[k] = static_cast<std::uint8_t>(std::lround(std::clamp(rgb[k], 0.f, 1.f) * 255));
-                e.kinds[static_cast<size_t>(y) * e.picture.width + x] = kind;
-            }
-    };
-    const float black[3] = {0, 0, 0}, white[3] = {1, 1, 1};
-    fill(8, 8, 524, 32, black, Expected::exact);
-    fill(9, 9, 523, 31, white, Expected::exact);
-    // The bar is as wide as the table has texels: column 10 + i shows texel i.
-    for (int i = 0; i < tableSize; ++i) fill(10 + i, 10, 11 + i, 30, &tf.colourTable[4 * i], Expected::rounded);
-    // A 10 x 10 square about (512 x + 10, 20), its outer ring in the colour
-    // that contrasts with the point's in every channel.
-    for (const ControlPoint& p : tf.points) {
-        const int cx = static_cast<int>(512.0 * p.x + 10.0);
-        const float ring[3] = {p.red < 0.5f ? 1.f : 0.f, p.green < 0.5f ? 1.f : 0.f, p.blue < 0.5f ? 1.f : 0.f};
-        const float inside[3] = {p.red, p.green, p.blue};
-        fill(cx - 5, 15, cx + 5, 25, ring, Expected::exact);
-        fill(cx - 4, 16, cx + 4, 24, inside, Expected::rounded);
-    }
-    return e;
-}
-
 Image renderMandelbrot(const View& view, const std::vector<float>& table, int width, int height)
 {
     Image image(width, height);
@@ -163,49 +135,6 @@ Image renderJulia(const View& view, float cr, float ci, const std::vector<float>
         }
     }
     return image;
-}
-
-std::string Difference::describe() const
-{
-    if (sizesDiffer) return "the pictures differ in size";
-    char text[200];
-    std::snprintf(text, sizeof text, "%ld of %ld pixels (%.3f%%) beyond tolerance; largest difference %d at (%d, %d)",
-                  exceeding, compared, 100.0 * share(), largest, worstX, worstY);
-    return text;
-}
-
-Difference compareImages(const Image& a, const Image& b, int tolerance, int firstRow, int lastRow)
-{
-    Difference d;
-    if (a.width != b.width || a.height != b.height) {
-        d.sizesDiffer = true;
-        return d;
-    }
-    if (lastRow < 0 || lastRow > a.height) lastRow = a.height;
-    for (int y = std::max(firstRow, 0); y < lastRow; ++y) {
-        for (int x = 0; x < a.width; ++x) {
-            int worst = 0;
-            for (int k = 0; k < 3; ++k) worst = std::max(worst, std::abs(int(a.at(x, y)[k]) - int(b.at(x, y)[k])));
-            ++d.compared;
-            if (worst > tolerance) ++d.exceeding;
-            if (worst > d.largest) d.largest = worst, d.worstX = x, d.worstY = y;
-        }
-    }
-    return d;
-}
-
-std::string savePicture(const Image& image, const std::string& name)
-{
-    const char* folder = std::getenv("FRAKTALE_TEST_ARTIFACTS");
-    const std::filesystem::path dir =
-        folder && *folder ? std::filesystem::path(folder) : std::filesystem::temp_directory_path();
-    const std::string path = (dir / (name + ".ppm")).string();
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) return "(cannot write " + path + ")";
-    std::fprintf(f, "P6\n%d %d\n255\n", image.width, image.height);
-    std::fwrite(image.rgb.data(), 1, image.rgb.size(), f);
-    std::fclose(f);
-    return path;
 }
 
 }  // namespace fx

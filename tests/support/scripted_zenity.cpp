@@ -25,8 +25,7 @@ TempFolder::TempFolder()
 
 TempFolder::~TempFolder()
 {
-    // A test may have left it read-only.
-    std::error_code ec;
+    std::error_code ec;  // a test may have left it read-only
     fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ec);
     fs::remove_all(path_, ec);
 }
@@ -34,8 +33,7 @@ TempFolder::~TempFolder()
 std::vector<std::string> TempFolder::entries() const
 {
     std::vector<std::string> names;
-    std::error_code ec;
-    for (const auto& entry : fs::directory_iterator(path_, ec)) names.push_back(entry.path().filename().string());
+    for (const auto& entry : fs::directory_iterator(path_)) names.push_back(entry.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
 }
@@ -43,33 +41,29 @@ std::vector<std::string> TempFolder::entries() const
 ScriptedZenity::ScriptedZenity(bool installed) : oldPath_(std::getenv("PATH") ? std::getenv("PATH") : "")
 {
     // Alone in a folder of its own, so nothing else shadows a program on PATH.
-    const std::string bin = folder_.file("bin"), script = bin + "/zenity";
+    const std::string bin = folder_.file("bin"), log = folder_.file("calls"), answers = folder_.file("answers");
     mkdir(bin.c_str(), 0755);
     setenv("PATH", installed ? (bin + ":" + oldPath_).c_str() : bin.c_str(), 1);
-    if (!installed) return;
-    const std::string log = folder_.file("calls.log"), answers = folder_.file("answers");
-    const bool written = writeFile(script, "#!/bin/sh\n"
-        "for arg in \"$@\"; do printf '%s\\n' \"$arg\" >>'" + log + "'; done\necho '<end>' >>'" + log + "'\n"
-        "[ -s '" + answers + "' ] || exit 1\nIFS= read -r answer <'" + answers + "'\n"
-        "sed -i 1d '" + answers + "'\n[ \"$answer\" = CANCEL ] && exit 1\nprintf '%s\\n' \"$answer\"\n");
-    if (!written || chmod(script.c_str(), 0755) != 0) throw std::runtime_error("cannot write " + script);
+    if (installed && !writeFile(bin + "/zenity", "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done >>" + log +
+                                                     "\necho '<end>' >>" + log + "\nIFS= read -r a <" + answers +
+                                                     " || exit 1\nsed -i 1d " + answers +
+                                                     "\n[ \"$a\" != CANCEL ] && printf '%s\\n' \"$a\"\n"))
+        throw std::runtime_error("cannot write a zenity");
+    chmod((bin + "/zenity").c_str(), 0755);
+    writeFile(answers, "");
 }
 
 ScriptedZenity::~ScriptedZenity() { setenv("PATH", oldPath_.c_str(), 1); }
 
-void ScriptedZenity::answer(const std::string& line)
-{
-    std::ofstream(folder_.file("answers"), std::ios::app) << line << '\n';
-}
+void ScriptedZenity::answer(const std::string& line) { std::ofstream(folder_.file("answers"), std::ios::app) << line << '\n'; }
 
 std::vector<std::vector<std::string>> ScriptedZenity::calls() const
 {
     std::vector<std::vector<std::string>> result(1);
-    std::istringstream log(readFile(folder_.file("calls.log")));
-    for (std::string line; std::getline(log, line);) {
+    std::istringstream log(readFile(folder_.file("calls")));
+    for (std::string line; std::getline(log, line);)
         if (line == "<end>") result.emplace_back();
         else result.back().push_back(line);
-    }
     result.pop_back();
     return result;
 }
@@ -79,13 +73,12 @@ std::string captureStdout(const std::function<void()>& body)
     std::fflush(stdout);
     FILE* sink = std::tmpfile();
     const int saved = dup(STDOUT_FILENO);
-    if (!sink || saved < 0) throw std::runtime_error("cannot capture stdout");
     dup2(fileno(sink), STDOUT_FILENO);
     body();
     std::fflush(stdout);
     dup2(saved, STDOUT_FILENO);
     close(saved);
-    std::string text(static_cast<size_t>(std::ftell(sink)), '\0');
+    std::string text(size_t(std::ftell(sink)), '\0');
     std::rewind(sink);
     text.resize(std::fread(text.data(), 1, text.size(), sink));
     std::fclose(sink);
@@ -99,7 +92,6 @@ ChildOutcome runInChild(const std::function<bool()>& body, bool asNobody)
     std::fflush(nullptr);  // or the child prints the parent's pending output again
     const pid_t pid = fork();
     if (pid == 0) {
-        close(fds[0]);
         dup2(fds[1], STDOUT_FILENO);
         if (asNobody && geteuid() == 0 && (setgroups(0, nullptr) || setgid(65534) || setuid(65534)))
             _exit(couldNotDropPrivileges);
@@ -120,16 +112,13 @@ ChildOutcome runInChild(const std::function<bool()>& body, bool asNobody)
 
 std::string readFile(const std::string& path)
 {
-    std::ifstream in(path, std::ios::binary);
     std::ostringstream content;
-    content << in.rdbuf();
+    content << std::ifstream(path, std::ios::binary).rdbuf();
     return content.str();
 }
 
 bool writeFile(const std::string& path, const std::string& bytes)
 {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    out.close();
-    return !out.fail();
+    return !out.write(bytes.data(), std::streamsize(bytes.size())).fail() && (out.close(), !out.fail());
 }

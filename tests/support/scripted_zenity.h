@@ -1,19 +1,17 @@
-// Files, processes and a stand-in for zenity, shared by the file, dialog and
-// whole-program tests.
+// Files, processes and a stand-in for zenity.
 //
-// ScriptedZenity puts an executable `zenity` script first on PATH for its
-// lifetime. Each call appends its arguments to a log and answers with the
-// next queued answer: a line on standard output with status 0, or a cancel
-// (status 1). A call with nothing queued cancels, so an unexpected dialog
-// cannot hang a test.
+// ScriptedZenity puts an executable `zenity` first on PATH for its lifetime
+// (or, not installed, leaves PATH without any). Each call appends its
+// arguments to a log and answers with the next queued line on standard
+// output, status 0; "CANCEL", or nothing queued, exits 1 as a cancel does.
 #pragma once
 
 #include <functional>
 #include <string>
 #include <vector>
 
-// A fresh folder under /tmp (mode 0755, so an unprivileged child can reach
-// it), removed with everything in it on destruction.
+// A fresh folder under /tmp (0755: an unprivileged child can reach it),
+// removed with all it holds.
 class TempFolder {
 public:
     TempFolder();
@@ -22,7 +20,7 @@ public:
     TempFolder& operator=(const TempFolder&) = delete;
     const std::string& path() const { return path_; }
     std::string file(const std::string& name) const { return path_ + "/" + name; }
-    std::vector<std::string> entries() const;  // sorted names in the folder itself
+    std::vector<std::string> entries() const;  // sorted
 
 private:
     std::string path_;
@@ -30,28 +28,26 @@ private:
 
 class ScriptedZenity {
 public:
-    explicit ScriptedZenity(bool installed = true);  // false: PATH holds no zenity at all
+    explicit ScriptedZenity(bool installed = true);
     ~ScriptedZenity();
     void answer(const std::string& line);
     void cancel() { answer("CANCEL"); }
-    // Arguments of every call so far, without the program name.
-    std::vector<std::vector<std::string>> calls() const;
+    std::vector<std::vector<std::string>> calls() const;  // arguments, without the program name
 
 private:
     TempFolder folder_;
     std::string oldPath_;
 };
 
-// Everything the body prints on stdout (through stdio or straight to fd 1).
+// Everything the body prints on stdout, through stdio or straight to fd 1.
 std::string captureStdout(const std::function<void()>& body);
 
-// Runs body in a forked child; its exit code is 0 when body returned true,
-// 1 when false, 77 when asNobody could not drop root's privileges (so that
-// file permissions apply), -1 on a signal. The body must not use gtest
-// assertions.
+// Runs body in a forked child (asNobody: as uid 65534, so that file
+// permissions apply to it); exit code 0 when body returned true, 1 when
+// false, couldNotDropPrivileges, or -1 on a signal. No gtest assertions in body.
 struct ChildOutcome {
     int exitCode = -1;
-    std::string output;  // what the child wrote on stdout
+    std::string output;  // its stdout
 };
 constexpr int couldNotDropPrivileges = 77;
 ChildOutcome runInChild(const std::function<bool()>& body, bool asNobody = false);

@@ -4,7 +4,6 @@
 #include <X11/extensions/XTest.h>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <stdexcept>
@@ -14,43 +13,25 @@ namespace fx {
 
 namespace {
 
-std::atomic<int> xErrors{0};
-
-int recordError(::Display*, XErrorEvent*) { return ++xErrors, 0; }
-
-std::vector<Window> children(::Display* d, Window w)
+std::vector<Window> children(::Display* d, Window w)  // bottom to top
 {
     Window root, parent, *list = nullptr;
     unsigned count = 0;
     std::vector<Window> found;
     if (XQueryTree(d, w, &root, &parent, &list, &count) && list) found.assign(list, list + count);
     if (list) XFree(list);
-    return found;  // bottom to top
-}
-
-Image convert(XImage* xi)
-{
-    const unsigned long masks[3] = {xi->red_mask, xi->green_mask, xi->blue_mask};
-    int shifts[3] = {0, 0, 0};
-    for (int k = 0; k < 3; ++k)
-        while (masks[k] && !((masks[k] >> shifts[k]) & 1)) ++shifts[k];
-    Image image(xi->width, xi->height);
-    for (int y = 0; y < xi->height; ++y)
-        for (int x = 0; x < xi->width; ++x)
-            for (int k = 0; k < 3; ++k)
-                image.at(x, y)[k] = ((XGetPixel(xi, x, y) & masks[k]) >> shifts[k]) * 255 / (masks[k] >> shifts[k]);
-    return image;
+    return found;
 }
 
 }  // namespace
 
 double now() { return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count(); }
-
 void pause(double seconds) { std::this_thread::sleep_for(std::chrono::duration<double>(seconds)); }
 
 XConnection::XConnection()
 {
-    XSetErrorHandler(recordError);
+    // A window can vanish between a query and a capture; that is no reason to end the test.
+    XSetErrorHandler([](::Display*, XErrorEvent*) { return 0; });
     display_ = XOpenDisplay(nullptr);
     int event, error, major, minor;
     if (!display_ || !XTestQueryExtension(display_, &event, &error, &major, &minor))
@@ -65,9 +46,9 @@ XConnection::~XConnection()
     Window r, c;
     int rx, ry, wx, wy;
     unsigned mask = 0;
-    if (XQueryPointer(display_, root_, &r, &c, &rx, &ry, &wx, &wy, &mask))
-        for (int button = 1; button <= 5; ++button)
-            if (mask & (Button1Mask << (button - 1))) XTestFakeButtonEvent(display_, button, False, CurrentTime);
+    XQueryPointer(display_, root_, &r, &c, &rx, &ry, &wx, &wy, &mask);
+    for (int button = 1; button <= 5; ++button)
+        if (mask & (Button1Mask << (button - 1))) XTestFakeButtonEvent(display_, button, False, CurrentTime);
     XCloseDisplay(display_);
 }
 
@@ -76,17 +57,14 @@ void XConnection::sync() { XSync(display_, False); }
 std::vector<WindowId> XConnection::windows(const std::string& title)
 {
     std::vector<WindowId> found;
-    std::vector<Window> pending = children(display_, root_);
-    for (int depth = 0; depth < 3 && !pending.empty(); ++depth) {
-        std::vector<Window> next;
-        for (const Window w : pending) {
+    std::vector<Window> level = children(display_, root_), next;
+    for (int depth = 0; depth < 3; ++depth, level.swap(next), next.clear())
+        for (const Window w : level) {
             char* name = nullptr;
             if (XFetchName(display_, w, &name) && name && title == name && isViewable(w)) found.push_back(w);
             if (name) XFree(name);
             for (const Window c : children(display_, w)) next.push_back(c);
         }
-        pending.swap(next);
-    }
     return found;
 }
 
@@ -110,22 +88,24 @@ bool XConnection::geometry(WindowId w, Rect& onScreen)
 {
     XWindowAttributes a;
     Window child;
-    int x = 0, y = 0;
-    if (!XGetWindowAttributes(display_, w, &a) || !XTranslateCoordinates(display_, w, root_, 0, 0, &x, &y, &child))
-        return false;
-    onScreen = Rect{x, y, a.width, a.height};
-    return true;
+    return XGetWindowAttributes(display_, w, &a) &&
+           XTranslateCoordinates(display_, w, root_, 0, 0, &onScreen.x, &onScreen.y, &child) &&
+           (onScreen.width = a.width, onScreen.height = a.height, true);
 }
 
 Image XConnection::capture(WindowId w)
 {
     XWindowAttributes a;
-    if (!XGetWindowAttributes(display_, w, &a) || a.map_state != IsViewable) return {};
-    const int before = xErrors;
-    XImage* xi = XGetImage(display_, w, 0, 0, a.width, a.height, AllPlanes, ZPixmap);
-    sync();
+    XImage* xi = XGetWindowAttributes(display_, w, &a) && a.map_state == IsViewable
+                     ? XGetImage(display_, w, 0, 0, a.width, a.height, AllPlanes, ZPixmap)
+                     : nullptr;
     if (!xi) return {};
-    Image image = xErrors == before ? convert(xi) : Image{};
+    Image image(xi->width, xi->height);  // a 24-bit TrueColor visual: 8 bits a channel
+    for (int y = 0; y < xi->height; ++y)
+        for (int x = 0; x < xi->width; ++x) {
+            const unsigned long p = XGetPixel(xi, x, y);
+            image.at(x, y)[0] = p >> 16 & 0xFF, image.at(x, y)[1] = p >> 8 & 0xFF, image.at(x, y)[2] = p & 0xFF;
+        }
     XDestroyImage(xi);
     return image;
 }
@@ -136,17 +116,8 @@ void XConnection::movePointer(int rootX, int rootY)
     sync();
 }
 
-void XConnection::pressButton(int button)
-{
-    XTestFakeButtonEvent(display_, button, True, CurrentTime);
-    sync();
-}
-
-void XConnection::releaseButton(int button)
-{
-    XTestFakeButtonEvent(display_, button, False, CurrentTime);
-    sync();
-}
+void XConnection::pressButton(int button) { XTestFakeButtonEvent(display_, button, True, CurrentTime), sync(); }
+void XConnection::releaseButton(int button) { XTestFakeButtonEvent(display_, button, False, CurrentTime), sync(); }
 
 void XConnection::typeKey(WindowId w, unsigned long keysym)
 {
@@ -158,17 +129,8 @@ void XConnection::typeKey(WindowId w, unsigned long keysym)
     sync();
 }
 
-void XConnection::resizeWindow(WindowId w, int width, int height)
-{
-    XResizeWindow(display_, w, unsigned(width), unsigned(height));
-    sync();
-}
-
-void XConnection::exposeWindow(WindowId w)
-{
-    XClearArea(display_, w, 0, 0, 0, 0, True);
-    sync();
-}
+void XConnection::resizeWindow(WindowId w, int width, int height) { XResizeWindow(display_, w, width, height), sync(); }
+void XConnection::exposeWindow(WindowId w) { XClearArea(display_, w, 0, 0, 0, 0, True), sync(); }
 
 bool XConnection::waitForSettle(WindowId w, double timeoutSeconds, Image* settled)
 {

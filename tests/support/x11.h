@@ -1,19 +1,16 @@
-// The test side of the X server: the viewer's windows found by title, their
-// pictures read back, and input through XTest as a user's mouse and
-// keyboard would give it.
+// The test side of the X server: windows found by title, their pictures read
+// back, and input through XTest as a user's mouse and keyboard give it.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
-// Xlib's header defines None, Bool, Status and more as macros, which collide
-// with GoogleTest; only the display type is declared here.
-struct _XDisplay;
+struct _XDisplay;  // Xlib's own header defines macros that collide with GoogleTest
 
 namespace fx {
 
-using WindowId = unsigned long;  // Xlib's Window
+using WindowId = unsigned long;
 
 // 8-bit RGB, row 0 at the top, as a window shows it.
 struct Image {
@@ -27,7 +24,6 @@ struct Image {
     bool operator==(const Image& o) const { return width == o.width && height == o.height && rgb == o.rgb; }
 };
 
-// A rectangle on the screen (root coordinates) or in a window.
 struct Rect {
     int x = 0, y = 0, width = 0, height = 0;
     int centreX() const { return x + width / 2; }
@@ -46,8 +42,7 @@ bool waitFor(Condition condition, double timeoutSeconds)
     return true;
 }
 
-// One connection to $DISPLAY. X errors (a window gone between a query and a
-// capture) are counted, not fatal. Buttons still held at the end are let go.
+// One connection to $DISPLAY; buttons still held at its end are let go.
 class XConnection {
 public:
     XConnection();
@@ -55,18 +50,16 @@ public:
     XConnection(const XConnection&) = delete;
     XConnection& operator=(const XConnection&) = delete;
 
-    // Viewable windows with this exact title, searched through the whole
-    // tree, since a window manager reparents the viewer's windows.
+    // Viewable windows of this title anywhere in the tree (a window manager
+    // reparents them); the topmost override-redirect window, freeglut's
+    // pop-up menu, or 0.
     std::vector<WindowId> windows(const std::string& title);
-    // The topmost viewable override-redirect window (freeglut's pop-up
-    // menu); 0 when none is open.
     WindowId popupMenu();
     bool isViewable(WindowId w);
-    bool geometry(WindowId w, Rect& onScreen);  // the inside; false when gone
+    bool geometry(WindowId w, Rect& onScreen);  // the inside, in root coordinates
     Image capture(WindowId w);                  // empty when unreadable
 
-    // Each call synchronised with the server. Buttons: 1 left, 3 right,
-    // 4 wheel up (zooms in), 5 wheel down.
+    // Buttons: 1 left, 3 right, 4 wheel up (zooms in), 5 wheel down.
     void movePointer(int rootX, int rootY);
     void pressButton(int button);
     void releaseButton(int button);
@@ -76,7 +69,7 @@ public:
     void resizeWindow(WindowId w, int width, int height);
     void exposeWindow(WindowId w);
 
-    // Until two consecutive captures agree; until the picture differs from
+    // Until two captures in a row agree; until the picture differs from
     // `before` and then settles.
     bool waitForSettle(WindowId w, double timeoutSeconds, Image* settled = nullptr);
     bool waitForChange(WindowId w, const Image& before, double timeoutSeconds, Image* settled = nullptr);
@@ -87,7 +80,6 @@ private:
     WindowId root_ = 0;
 };
 
-// An empty picture or one of a single colour (mapped but not drawn yet).
-bool isUniform(const Image& image);
+bool isUniform(const Image& image);  // empty or one colour: mapped but not drawn yet
 
 }  // namespace fx
