@@ -3,9 +3,9 @@
 # Usage: scripts/deps.sh run|test
 set -euo pipefail
 
-build=(cmake g++ make pkg-config freeglut3-dev libglew-dev libglu1-mesa-dev libtiff-dev)
+build=(cmake g++ make pkg-config freeglut3-dev libglew-dev libglu1-mesa-dev libtiff-dev libx11-dev)
 run=(zenity)
-test=(libgtest-dev xvfb libgl1-mesa-dri libx11-dev libxtst-dev clang libclang-rt-dev)
+test=(libgtest-dev xvfb libgl1-mesa-dri libxtst-dev clang libclang-rt-dev openbox)
 
 wanted=("${build[@]}")
 case "${1:-run}" in
