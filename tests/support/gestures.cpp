@@ -178,6 +178,51 @@ bool waitUntilIdle(const Program& program, double timeoutSeconds)
     return opened ? chooseEntry(x, menu, index) : opened;
 }
 
+bool isDrawnMenu(const Image& menu, int entries)
+{
+    // freeglut's menus: a border of 2 pixels, white at the top and left and
+    // grey (128) at the bottom and right, around entries of equal height in
+    // grey 178 with black text.
+    if (menu.empty() || (menu.height - 4) % entries) return false;
+    const int h = (menu.height - 4) / entries;
+    std::vector<int> text(entries, 0);
+    for (int y = 0; y < menu.height; ++y)
+        for (int x = 0; x < menu.width; ++x) {
+            const std::uint8_t* p = menu.at(x, y);
+            if (p[0] != p[1] || p[1] != p[2] || (p[0] != 0 && p[0] != 128 && p[0] != 178 && p[0] != 255)) return false;
+            if (!p[0] && y >= 2 && y < menu.height - 2) ++text[std::min((y - 2) / h, entries - 1)];
+        }
+    return menu.at(menu.width / 2, 0)[0] == 255 && menu.at(menu.width / 2, menu.height - 1)[0] == 128 &&
+           *std::min_element(text.begin(), text.end()) > 0;
+}
+
+::testing::AssertionResult pickByDrag(XConnection& x, const Program& program, WindowId w, int wx, int wy, int entries,
+                                      int index)
+{
+    auto fail = [&x](const std::string& why) {
+        x.releaseButton(3);
+        return ::testing::AssertionFailure() << why;
+    };
+    if (!waitUntilIdle(program)) return fail("the program never came to rest");
+    waitFor([&] { return !x.popupMenu(); }, stepTimeout);
+    hover(x, w, wx, wy);
+    x.pressButton(3);
+    WindowId menu = 0;
+    Rect f;
+    if (!waitFor([&] { return (menu = x.popupMenu()) != 0; }, stepTimeout) || !x.geometry(menu, f))
+        return fail("no pop-up menu window was mapped");
+    Image opened;
+    if (!waitFor([&] { return isDrawnMenu(opened = x.capture(menu), entries); }, stepTimeout))
+        return fail("the menu was not drawn before the pointer moved: " + savePicture(opened, "menu-as-opened"));
+    const Rect r = where(x, w);
+    const int fromX = r.x + wx, fromY = r.y + wy, toX = f.centreX(), toY = f.y + 2 + (f.height - 4) / entries * index +
+                                                                          (f.height - 4) / entries / 2;
+    for (int step = 1; step <= 4; ++step) x.movePointer(fromX + (toX - fromX) * step / 4, fromY + (toY - fromY) * step / 4);
+    x.releaseButton(3);
+    if (waitFor([&] { return !x.isViewable(menu); }, stepTimeout)) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "the menu stayed open after the release on entry " << index;
+}
+
 ::testing::AssertionResult shows(XConnection& x, WindowId w, const Expected& e, const std::string& name,
                                  bool aroundEditor, Image* shown)
 {

@@ -42,6 +42,15 @@ struct PopupMenu {
                                     PopupMenu& menu);
 // Clicks the entry with the right button and waits for the menu to close.
 ::testing::AssertionResult chooseEntry(XConnection& x, const PopupMenu& menu, int index);
+// In one gesture: the right button pressed at (wx, wy) once the program is
+// idle, the menu that opens found drawn with `entries` entries before the
+// pointer moves, the pointer dragged onto entry `index` and the button
+// released there; the menu must then close.
+::testing::AssertionResult pickByDrag(XConnection& x, const Program& program, WindowId w, int wx, int wy, int entries,
+                                      int index);
+// A freeglut menu of `entries` entries as it is drawn with none lit: its
+// frame and its grey entries, each with some black text.
+bool isDrawnMenu(const Image& menu, int entries);
 ::testing::AssertionResult chooseFromMenu(XConnection& x, const Program& program, WindowId w, int wx, int wy,
                                           int entries, int index);
 

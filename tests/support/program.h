@@ -56,4 +56,23 @@ private:
     WindowId julia_ = 0;
 };
 
+// A private X server (Xvfb, 1920 x 1080 x 24) with openbox managing its
+// windows, $DISPLAY naming it while the object lives. Made before, and
+// destroyed after, everything that talks to that server.
+class ManagedDisplay {
+public:
+    ManagedDisplay();
+    ~ManagedDisplay();
+    ManagedDisplay(const ManagedDisplay&) = delete;
+    ManagedDisplay& operator=(const ManagedDisplay&) = delete;
+    // The server is up and openbox manages its screen.
+    bool ready() const { return ready_; }
+
+private:
+    pid_t xvfb_ = -1;
+    pid_t openbox_ = -1;
+    std::optional<std::string> oldDisplay_;
+    bool ready_ = false;
+};
+
 }  // namespace fx

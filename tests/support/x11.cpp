@@ -82,21 +82,25 @@ XConnection::~XConnection()
 
 void XConnection::sync() { XSync(display_, False); }
 
-std::vector<WindowId> XConnection::topLevel()
+std::vector<WindowId> XConnection::topLevel(WindowId of)
 {
     Window rootReturn, parent;
     Window* children = nullptr;
     unsigned count = 0;
     std::vector<WindowId> found;
-    if (XQueryTree(display_, root_, &rootReturn, &parent, &children, &count)) found.assign(children, children + count);
+    if (XQueryTree(display_, of ? of : root_, &rootReturn, &parent, &children, &count))
+        found.assign(children, children + count);
     if (children) XFree(children);
     return found;
 }
 
 std::vector<WindowId> XConnection::windows(const std::string& title)
 {
-    std::vector<WindowId> found;
-    for (const Window w : topLevel()) {
+    std::vector<WindowId> found, all = topLevel();
+    // Under a reparenting window manager a client window sits in its frame.
+    for (const Window frame : topLevel())
+        for (const Window w : topLevel(frame)) all.push_back(w);
+    for (const Window w : all) {
         char* name = nullptr;
         if (XFetchName(display_, w, &name) && name) {
             if (title == name && isViewable(w)) found.push_back(w);
@@ -111,7 +115,11 @@ WindowId XConnection::popupMenu()
     const std::vector<WindowId> all = topLevel();
     for (auto w = all.rbegin(); w != all.rend(); ++w) {
         XWindowAttributes a;
-        if (XGetWindowAttributes(display_, *w, &a) && a.override_redirect && a.map_state == IsViewable) return *w;
+        char* name = nullptr;  // a window manager maps override-redirect windows of its own
+        const bool menu = XFetchName(display_, *w, &name) && name && std::string(name) == "freeglut menu";
+        if (name) XFree(name);
+        if (menu && XGetWindowAttributes(display_, *w, &a) && a.override_redirect && a.map_state == IsViewable)
+            return *w;
     }
     return 0;
 }
@@ -191,6 +199,12 @@ void XConnection::exposeWindow(Window w)
 {
     XClearArea(display_, w, 0, 0, 0, 0, True);
     sync();
+}
+
+bool XConnection::managed()
+{
+    const std::string selection = "WM_S" + std::to_string(DefaultScreen(display_));
+    return XGetSelectionOwner(display_, XInternAtom(display_, selection.c_str(), False)) != 0;
 }
 
 bool XConnection::waitForSettle(Window w, double timeoutSeconds, Image* settled)

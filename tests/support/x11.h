@@ -69,7 +69,7 @@ public:
     // The viewable top-level windows with this exact title, bottom to top.
     std::vector<WindowId> windows(const std::string& title);
     // The viewable override-redirect top-level window freeglut maps for a
-    // pop-up menu, the topmost one; 0 when none is open.
+    // pop-up menu ("freeglut menu"), the topmost one; 0 when none is open.
     WindowId popupMenu();
     bool isViewable(WindowId w);
     // The window's inside on the screen; false when it is gone.
@@ -91,13 +91,16 @@ public:
     // An Expose for all of the window, as when a window covering it goes.
     void exposeWindow(WindowId w);
 
+    // A window manager holds the screen's WM_S<n> selection.
+    bool managed();
+
     // Polls until two consecutive captures agree.
     bool waitForSettle(WindowId w, double timeoutSeconds, Image* settled = nullptr);
     // Polls until the picture differs from `before`, then until it settles.
     bool waitForChange(WindowId w, const Image& before, double timeoutSeconds, Image* settled = nullptr);
 
 private:
-    std::vector<WindowId> topLevel();  // bottom to top
+    std::vector<WindowId> topLevel(WindowId of = 0);  // children of `of` (the root), bottom to top
     void sync();
     _XDisplay* display_ = nullptr;
     WindowId root_ = 0;
