@@ -3,6 +3,7 @@
 // wheel notch as a press and a release of button 3 (in) or 4 (out), and each
 // of them zooms one step.
 #include "app/input.h"
+#include "app/menu_workaround.h"
 #include "app/navigation.h"
 
 #include <GL/freeglut.h>
@@ -62,7 +63,11 @@ void juliaMotion(int x, int /*y*/)
     if (juliaWindow.transferFunction.onMotion(x)) requestRedisplay(juliaWindow);
 }
 
-void menuStatus(int status, int, int) { menuInUse = status == GLUT_MENU_IN_USE; }
+void menuStatus(int status, int, int)
+{
+    menuInUse = status == GLUT_MENU_IN_USE;
+    if (menuInUse) onMenuOpened();
+}
 
 void quit()
 {

@@ -11,7 +11,8 @@ void keyboard(unsigned char key, int x, int y);
 void windowMenuHandler(int value);
 // The GLUT callback of every editor menu: acts on the current window's editor.
 void editorMenu(int value);
-// GLUT menu status callback: keeps menuInUse current.
+// GLUT menu status callback: keeps menuInUse current and, as a menu opens,
+// works around freeglut's menu faults (menu_workaround.h).
 void menuStatus(int status, int x, int y);
 
 // Ends the program with status 0, releasing the textures while their

@@ -1,16 +1,18 @@
 #!/usr/bin/env bash
 # Installs the Debian packages fraktale needs, only those that are missing.
-# Usage: scripts/deps.sh run|test
+# Usage: scripts/deps.sh run|test|picture
 set -euo pipefail
 
-build=(cmake g++ make pkg-config freeglut3-dev libglew-dev libglu1-mesa-dev libtiff-dev)
+build=(cmake g++ make pkg-config freeglut3-dev libglew-dev libglu1-mesa-dev libtiff-dev libx11-dev)
 run=(zenity)
-test=(libgtest-dev xvfb libgl1-mesa-dri libx11-dev libxtst-dev clang libclang-rt-dev)
+test=(libgtest-dev xvfb libgl1-mesa-dri libxtst-dev clang libclang-rt-dev openbox)
+picture=(xvfb libgl1-mesa-dri openbox x11-utils x11-apps xdotool netpbm)
 
 wanted=("${build[@]}")
 case "${1:-run}" in
   run) wanted+=("${run[@]}") ;;
   test) wanted+=("${test[@]}") ;;
+  picture) wanted+=("${picture[@]}") ;;
 esac
 
 missing=()

@@ -66,8 +66,30 @@ bool waitUntilIdle(const Program& program, double timeoutSeconds)
     return waitFor([&] { pause(0.3); return std::exchange(before, program.cpuSeconds()) == before; }, timeoutSeconds);
 }
 
-::testing::AssertionResult openMenu(XConnection& x, const Program& program, WindowId w, int wx, int wy, int entries,
-                                    PopupMenu& menu)
+Rect PopupMenu::entry(int index) const
+{
+    const int h = (frame.height - 4) / entries;
+    return Rect{frame.x, frame.y + 2 + index * h, frame.width, h};
+}
+
+bool isDrawnMenu(const Image& menu, int entries)
+{
+    // White over grey (128) at the border, entries in grey 178 with black text.
+    if (menu.empty() || (menu.height - 4) % entries) return false;
+    const int h = (menu.height - 4) / entries;
+    std::vector<int> text(size_t(entries), 0);
+    for (int y = 0; y < menu.height; ++y)
+        for (int x = 0; x < menu.width; ++x) {
+            const std::uint8_t* p = menu.at(x, y);
+            if (p[0] != p[1] || p[1] != p[2] || (p[0] != 0 && p[0] != 128 && p[0] != 178 && p[0] != 255)) return false;
+            if (!p[0] && y >= 2 && y < menu.height - 2) ++text[size_t(std::min((y - 2) / h, entries - 1))];
+        }
+    return menu.at(menu.width / 2, 0)[0] == 255 && menu.at(menu.width / 2, menu.height - 1)[0] == 128 &&
+           *std::min_element(text.begin(), text.end()) > 0;
+}
+
+::testing::AssertionResult pressForMenu(XConnection& x, const Program& program, WindowId w, int wx, int wy,
+                                        int entries, PopupMenu& menu)
 {
     // A menu opened while a pass is computed is painted late; the last
     // menu's window can outlive its choice for a moment.
@@ -75,41 +97,57 @@ bool waitUntilIdle(const Program& program, double timeoutSeconds)
     waitFor([&] { return !x.popupMenu(); }, stepTimeout);
     hover(x, w, wx, wy);
     x.pressButton(3);
-    menu = PopupMenu{};
-    const bool opened = waitFor([&] { return (menu.window = x.popupMenu()) != 0; }, stepTimeout) &&
-                        x.geometry(menu.window, menu.frame);
-    const Rect f = menu.frame;
-    // A menu is drawn when the entry under the pointer changes: the pointer
-    // goes from entry to entry until it is, then lets go off the menu,
-    // which leaves it open.
-    int k = 0;
-    const bool drawn = opened && waitFor([&] {
-        x.movePointer(f.centreX(), f.y + (++k % 2 ? f.height / 4 : f.height * 3 / 4));
-        return pause(0.1), !isUniform(x.capture(menu.window));
-    }, stepTimeout);
-    x.movePointer(f.x + f.width + 20, f.y + f.height + 20);
-    x.releaseButton(3);
-    if (!opened) return ::testing::AssertionFailure() << "no pop-up menu opened at " << wx << ", " << wy;
-    if (!drawn) return ::testing::AssertionFailure() << "the menu was never drawn";
-    for (int e = 0; e < entries; ++e)
-        menu.entries.push_back(Rect{f.x, f.y + e * f.height / entries, f.width, f.height / entries});
+    menu = PopupMenu{0, {}, entries};
+    Image opened;
+    if (!waitFor([&] { return (menu.window = x.popupMenu()) != 0; }, stepTimeout) || !x.geometry(menu.window, menu.frame))
+        return x.releaseButton(3), ::testing::AssertionFailure() << "no pop-up menu opened at " << wx << ", " << wy;
+    if (!waitFor([&] { return isDrawnMenu(opened = x.capture(menu.window), entries); }, stepTimeout))
+        return x.releaseButton(3), ::testing::AssertionFailure() << "no menu of " << entries << " entries drawn as it opened: "
+                                                              << savePicture(opened, "menu-as-opened");
     return ::testing::AssertionSuccess();
+}
+
+::testing::AssertionResult closes(XConnection& x, const PopupMenu& menu)
+{
+    if (waitFor([&] { return !x.isViewable(menu.window); }, stepTimeout)) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "the menu stayed open";
+}
+
+::testing::AssertionResult openMenu(XConnection& x, const Program& program, WindowId w, int wx, int wy, int entries,
+                                    PopupMenu& menu)
+{
+    if (auto pressed = pressForMenu(x, program, w, wx, wy, entries, menu); !pressed) return pressed;
+    x.releaseButton(3);
+    pause(0.2);
+    if (x.isViewable(menu.window)) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "a plain click closed the menu";
 }
 
 ::testing::AssertionResult chooseEntry(XConnection& x, const PopupMenu& menu, int index)
 {
-    x.movePointer(menu.entries[index].centreX(), menu.entries[index].centreY());
+    x.movePointer(menu.entry(index).centreX(), menu.entry(index).centreY());
     x.click(3);
-    if (waitFor([&] { return !x.isViewable(menu.window); }, stepTimeout)) return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "the menu stayed open after its entry was clicked";
+    return closes(x, menu);
 }
 
 ::testing::AssertionResult chooseFromMenu(XConnection& x, const Program& program, WindowId w, int wx, int wy,
                                           int entries, int index)
 {
     PopupMenu menu;
-    const ::testing::AssertionResult opened = openMenu(x, program, w, wx, wy, entries, menu);
+    auto opened = openMenu(x, program, w, wx, wy, entries, menu);
     return opened ? chooseEntry(x, menu, index) : opened;
+}
+
+::testing::AssertionResult pickByDrag(XConnection& x, const Program& program, WindowId w, int wx, int wy, int entries,
+                                      int index)
+{
+    PopupMenu menu;
+    if (auto pressed = pressForMenu(x, program, w, wx, wy, entries, menu); !pressed) return pressed;
+    const Rect r = where(x, w), to = menu.entry(index);
+    for (int step = 1; step <= 4; ++step)
+        x.movePointer(r.x + wx + (to.centreX() - r.x - wx) * step / 4, r.y + wy + (to.centreY() - r.y - wy) * step / 4);
+    x.releaseButton(3);
+    return closes(x, menu);
 }
 
 ::testing::AssertionResult shows(XConnection& x, WindowId w, const Expected& e, const std::string& name,

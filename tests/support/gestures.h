@@ -45,6 +45,23 @@ private:
     WindowId mandelbrot_ = 0, julia_ = 0;
 };
 
+// A private X server (Xvfb, 1920 x 1080 x 24) with openbox managing its
+// windows, named by $DISPLAY while the object lives: made before, and
+// destroyed after, everything that talks to that server.
+class ManagedDisplay {
+public:
+    ManagedDisplay();
+    ~ManagedDisplay();
+    ManagedDisplay(const ManagedDisplay&) = delete;
+    ManagedDisplay& operator=(const ManagedDisplay&) = delete;
+    bool ready() const { return ready_; }  // the server is up and openbox manages it
+
+private:
+    pid_t xvfb_ = -1, openbox_ = -1;
+    std::optional<std::string> oldDisplay_;
+    bool ready_ = false;
+};
+
 // The pointer on (wx, wy); XTest makes no motion to where it already is, so
 // it arrives from the next column.
 void hover(XConnection& x, WindowId w, int wx, int wy);
@@ -53,19 +70,32 @@ void drag(XConnection& x, WindowId w, int row, int fromX, int toX);
 // Until the program has used no processor time for a moment.
 bool waitUntilIdle(const Program& program, double timeoutSeconds = stepTimeout);
 
-// freeglut's pop-up menu: equal entries, in the order added; root coordinates.
+// freeglut's pop-up menu: a border of 2 pixels around equal entries in the
+// order added; root coordinates.
 struct PopupMenu {
     WindowId window = 0;
     Rect frame;
-    std::vector<Rect> entries;
+    int entries = 0;
+    Rect entry(int index) const;
 };
-// Once the program is idle: the right button pressed at (wx, wy) and let go
-// off the menu, which stays open and drawn.
+// freeglut's greys, border and text in each of the menu's entries.
+bool isDrawnMenu(const Image& menu, int entries);
+// Once the program is idle, the right button pressed at (wx, wy): the menu
+// that opens, drawn with `entries` entries before the pointer moves.
+::testing::AssertionResult pressForMenu(XConnection& x, const Program& program, WindowId w, int wx, int wy,
+                                        int entries, PopupMenu& menu);
+// A plain click, which opens the menu and leaves it open; then a click on
+// an entry, which closes it.
 ::testing::AssertionResult openMenu(XConnection& x, const Program& program, WindowId w, int wx, int wy, int entries,
                                     PopupMenu& menu);
-::testing::AssertionResult chooseEntry(XConnection& x, const PopupMenu& menu, int index);  // a click; waits for the close
+::testing::AssertionResult chooseEntry(XConnection& x, const PopupMenu& menu, int index);
 ::testing::AssertionResult chooseFromMenu(XConnection& x, const Program& program, WindowId w, int wx, int wy,
                                           int entries, int index);
+// One gesture: the pointer dragged from the press onto the entry and let go there.
+::testing::AssertionResult pickByDrag(XConnection& x, const Program& program, WindowId w, int wx, int wy, int entries,
+                                      int index);
+// Waits for the menu to close.
+::testing::AssertionResult closes(XConnection& x, const PopupMenu& menu);
 
 // Polls until the window shows `e` (with exactNearEditor, the fractal in
 // the editor's rows right in every pixel, where an element drawn a pixel

@@ -73,9 +73,18 @@ WindowId XConnection::popupMenu()
     const std::vector<Window> all = children(display_, root_);
     for (auto w = all.rbegin(); w != all.rend(); ++w) {
         XWindowAttributes a;
-        if (XGetWindowAttributes(display_, *w, &a) && a.override_redirect && a.map_state == IsViewable) return *w;
+        char* name = nullptr;
+        const bool menu = XFetchName(display_, *w, &name) && name && std::string(name) == "freeglut menu";
+        if (name) XFree(name);
+        if (menu && XGetWindowAttributes(display_, *w, &a) && a.override_redirect && a.map_state == IsViewable) return *w;
     }
     return 0;
+}
+
+bool XConnection::managed()
+{
+    const std::string selection = "WM_S" + std::to_string(DefaultScreen(display_));
+    return XGetSelectionOwner(display_, XInternAtom(display_, selection.c_str(), False)) != 0;
 }
 
 bool XConnection::isViewable(WindowId w)

@@ -51,10 +51,12 @@ public:
     XConnection& operator=(const XConnection&) = delete;
 
     // Viewable windows of this title anywhere in the tree (a window manager
-    // reparents them); the topmost override-redirect window, freeglut's
-    // pop-up menu, or 0.
+    // reparents them); freeglut's topmost pop-up menu (a window manager maps
+    // override-redirect windows of its own), or 0; whether a window manager
+    // holds the screen's WM_S<n> selection.
     std::vector<WindowId> windows(const std::string& title);
     WindowId popupMenu();
+    bool managed();
     bool isViewable(WindowId w);
     bool geometry(WindowId w, Rect& onScreen);  // the inside, in root coordinates
     Image capture(WindowId w);                  // empty when unreadable
