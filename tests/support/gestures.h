@@ -45,23 +45,6 @@ private:
     WindowId mandelbrot_ = 0, julia_ = 0;
 };
 
-// A private X server (Xvfb, 1920 x 1080 x 24) with openbox managing its
-// windows, named by $DISPLAY while the object lives: made before, and
-// destroyed after, everything that talks to that server.
-class ManagedDisplay {
-public:
-    ManagedDisplay();
-    ~ManagedDisplay();
-    ManagedDisplay(const ManagedDisplay&) = delete;
-    ManagedDisplay& operator=(const ManagedDisplay&) = delete;
-    bool ready() const { return ready_; }  // the server is up and openbox manages it
-
-private:
-    pid_t xvfb_ = -1, openbox_ = -1;
-    std::optional<std::string> oldDisplay_;
-    bool ready_ = false;
-};
-
 // The pointer on (wx, wy); XTest makes no motion to where it already is, so
 // it arrives from the next column.
 void hover(XConnection& x, WindowId w, int wx, int wy);

@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <signal.h>
-#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -125,61 +124,6 @@ double Program::cpuSeconds() const
     const std::vector<std::string> f{std::istream_iterator<std::string>(fields), {}};
     if (f.size() < 13) return -1;
     return double(std::stoull(f[11]) + std::stoull(f[12])) / double(sysconf(_SC_CLK_TCK));
-}
-
-namespace {
-
-// Runs the program in a child that dies with the test, its output dropped.
-pid_t startQuietly(const std::vector<const char*>& argv)
-{
-    const pid_t pid = fork();
-    if (pid == 0) {
-        prctl(PR_SET_PDEATHSIG, SIGKILL);
-        const int null = open("/dev/null", O_WRONLY);
-        dup2(null, 1);
-        dup2(null, 2);
-        std::vector<const char*> args = argv;
-        args.push_back(nullptr);
-        execvp(args[0], const_cast<char* const*>(args.data()));
-        _exit(127);
-    }
-    return pid;
-}
-
-void stop(pid_t pid)
-{
-    if (pid <= 0) return;
-    kill(pid, SIGTERM);
-    waitpid(pid, nullptr, 0);
-}
-
-}  // namespace
-
-ManagedDisplay::ManagedDisplay()
-{
-    if (const char* display = std::getenv("DISPLAY")) oldDisplay_ = display;
-    int number[2];
-    if (pipe(number) != 0) return;
-    // Xvfb writes its display number to the pipe once it takes connections.
-    const std::string fd = std::to_string(number[1]);
-    xvfb_ = startQuietly({"Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1920x1080x24", "-nolisten", "tcp", "-noreset"});
-    close(number[1]);
-    std::string display = ":";
-    for (char c; read(number[0], &c, 1) == 1 && c != '\n';) display += c;
-    close(number[0]);
-    if (display == ":") return;
-    setenv("DISPLAY", display.c_str(), 1);
-    openbox_ = startQuietly({"openbox", "--sm-disable"});
-    XConnection x;
-    ready_ = waitFor([&] { return x.managed(); }, startTimeout);
-}
-
-ManagedDisplay::~ManagedDisplay()
-{
-    stop(openbox_);
-    stop(xvfb_);
-    if (oldDisplay_) setenv("DISPLAY", oldDisplay_->c_str(), 1);
-    else unsetenv("DISPLAY");
 }
 
 }  // namespace fx
