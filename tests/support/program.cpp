@@ -96,19 +96,16 @@ bool Program::running()
 
 ::testing::AssertionResult Program::ready(XConnection& x)
 {
-    std::string missing;
-    const double end = now() + startTimeout;
+    std::string missing = "not one drawn window of each title";
     waitFor([&] {
         const auto m = x.windows("Mandelbrot Set"), j = x.windows("Julia Set");
-        missing = running() ? "not one drawn window of each title" : "the program ended";
-        if (!running()) return true;
+        if (!running()) return missing = "the program ended", true;
         if (m.size() != 1 || j.size() != 1 || !showsEditorFrame(x.capture(m[0])) || !showsEditorFrame(x.capture(j[0])))
             return false;
         mandelbrot_ = m[0], julia_ = j[0];
-        missing = "a window kept changing";
-        if (x.waitForSettle(mandelbrot_, end - now()) && x.waitForSettle(julia_, end - now())) missing.clear();
-        return true;
+        return missing.clear(), true;
     }, startTimeout);
+    if (missing.empty() && !waitUntilIdle(*this)) missing = "the program kept drawing";
     if (missing.empty()) return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << missing << "\noutput so far:\n" << output();
 }

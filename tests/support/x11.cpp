@@ -141,31 +141,4 @@ void XConnection::typeKey(WindowId w, unsigned long keysym)
 void XConnection::resizeWindow(WindowId w, int width, int height) { XResizeWindow(display_, w, width, height), sync(); }
 void XConnection::exposeWindow(WindowId w) { XClearArea(display_, w, 0, 0, 0, 0, True), sync(); }
 
-bool XConnection::waitForSettle(WindowId w, double timeoutSeconds, Image* settled)
-{
-    Image previous = capture(w), current;
-    return waitFor([&] {
-        pause(0.05);
-        current = capture(w);
-        const bool still = !current.empty() && current == previous;
-        if (still && settled) *settled = current;
-        previous = std::move(current);
-        return still;
-    }, timeoutSeconds);
-}
-
-bool XConnection::waitForChange(WindowId w, const Image& before, double timeoutSeconds, Image* settled)
-{
-    const double end = now() + timeoutSeconds;
-    return waitFor([&] { const Image c = capture(w); return !c.empty() && !(c == before); }, timeoutSeconds) &&
-           waitForSettle(w, end - now(), settled);
-}
-
-bool isUniform(const Image& image)
-{
-    for (size_t i = 3; i < image.rgb.size(); i += 3)
-        if (!std::equal(&image.rgb[0], &image.rgb[3], &image.rgb[i])) return false;
-    return true;
-}
-
 }  // namespace fx

@@ -71,17 +71,10 @@ public:
     void resizeWindow(WindowId w, int width, int height);
     void exposeWindow(WindowId w);
 
-    // Until two captures in a row agree; until the picture differs from
-    // `before` and then settles.
-    bool waitForSettle(WindowId w, double timeoutSeconds, Image* settled = nullptr);
-    bool waitForChange(WindowId w, const Image& before, double timeoutSeconds, Image* settled = nullptr);
-
 private:
     void sync();
     _XDisplay* display_ = nullptr;
     WindowId root_ = 0;
 };
-
-bool isUniform(const Image& image);  // empty or one colour: mapped but not drawn yet
 
 }  // namespace fx
