@@ -16,7 +16,7 @@
 // as the menu's window is mapped the pointer is grabbed for it: every press,
 // release and motion then reaches freeglut relative to the menu's own
 // window, which it handles right. The X server ends that grab by itself
-// when freeglut unmaps the menu. The menu is also sent an Expose, on which
+// when freeglut unmaps the menu. The menu is also sent Exposes, on which
 // freeglut draws it.
 #include "app/menu_workaround.h"
 
@@ -45,6 +45,22 @@ Window openMenuWindow()
     return found;
 }
 
+// An Expose makes freeglut draw the menu. One that arrives too soon after
+// the map can still be drawn into a buffer that never reaches the screen
+// (seen now and then with Mesa's software renderer), so a few follow at
+// growing intervals while the menu stays open.
+void exposeMenu(int round)
+{
+    const Window menu = openMenuWindow();
+    if (!menu) return;
+    XEvent expose{};
+    expose.xexpose.type = Expose;
+    expose.xexpose.window = menu;
+    XSendEvent(display, menu, False, ExposureMask, &expose);
+    XFlush(display);
+    if (round < 4) glutTimerFunc(25u << (2 * round), exposeMenu, round + 1);
+}
+
 // freeglut maps the menu's window after the menu status callback, in the
 // same round of its main loop; this timer looks for it in the next rounds.
 void grabAndDrawWhenMapped(int round)
@@ -56,11 +72,7 @@ void grabAndDrawWhenMapped(int round)
     }
     XGrabPointer(display, menu, False, ButtonPressMask | ButtonReleaseMask | PointerMotionMask | EnterWindowMask |
                  LeaveWindowMask, GrabModeAsync, GrabModeAsync, None, None, CurrentTime);
-    XEvent expose{};
-    expose.xexpose.type = Expose;
-    expose.xexpose.window = menu;
-    XSendEvent(display, menu, False, ExposureMask, &expose);
-    XFlush(display);
+    exposeMenu(0);
 }
 
 }  // namespace

@@ -102,8 +102,8 @@ bool isDrawnMenu(const Image& menu, int entries)
     if (!waitFor([&] { return (menu.window = x.popupMenu()) != 0; }, stepTimeout) || !x.geometry(menu.window, menu.frame))
         return x.releaseButton(3), ::testing::AssertionFailure() << "no pop-up menu opened at " << wx << ", " << wy;
     if (!waitFor([&] { return isDrawnMenu(opened = x.capture(menu.window), entries); }, stepTimeout))
-        return x.releaseButton(3), ::testing::AssertionFailure() << "no menu of " << entries << " entries drawn as it opened: "
-                                                              << savePicture(opened, "menu-as-opened");
+        return x.releaseButton(3), ::testing::AssertionFailure() << "no menu of " << entries << " entries drawn as it "
+                                                                 "opened: " << savePicture(opened, "menu-as-opened");
     return ::testing::AssertionSuccess();
 }
 
@@ -123,19 +123,14 @@ bool isDrawnMenu(const Image& menu, int entries)
     return ::testing::AssertionFailure() << "a plain click closed the menu";
 }
 
-::testing::AssertionResult chooseEntry(XConnection& x, const PopupMenu& menu, int index)
-{
-    x.movePointer(menu.entry(index).centreX(), menu.entry(index).centreY());
-    x.click(3);
-    return closes(x, menu);
-}
-
 ::testing::AssertionResult chooseFromMenu(XConnection& x, const Program& program, WindowId w, int wx, int wy,
                                           int entries, int index)
 {
     PopupMenu menu;
-    auto opened = openMenu(x, program, w, wx, wy, entries, menu);
-    return opened ? chooseEntry(x, menu, index) : opened;
+    if (auto opened = openMenu(x, program, w, wx, wy, entries, menu); !opened) return opened;
+    x.movePointer(menu.entry(index).centreX(), menu.entry(index).centreY());
+    x.click(3);
+    return closes(x, menu);
 }
 
 ::testing::AssertionResult pickByDrag(XConnection& x, const Program& program, WindowId w, int wx, int wy, int entries,

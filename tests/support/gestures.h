@@ -71,7 +71,6 @@ bool isDrawnMenu(const Image& menu, int entries);
 // an entry, which closes it.
 ::testing::AssertionResult openMenu(XConnection& x, const Program& program, WindowId w, int wx, int wy, int entries,
                                     PopupMenu& menu);
-::testing::AssertionResult chooseEntry(XConnection& x, const PopupMenu& menu, int index);
 ::testing::AssertionResult chooseFromMenu(XConnection& x, const Program& program, WindowId w, int wx, int wy,
                                           int entries, int index);
 // One gesture: the pointer dragged from the press onto the entry and let go there.
