@@ -1,5 +1,5 @@
-// How shader sources are read: in pieces of at most 199 characters, each
-// followed by one extra line feed.
+// Shader sources are read in pieces of at most 199 characters, each
+// followed by one extra line feed; a missing file is reported by its name.
 #include "shaders/shader_set.h"
 #include "support/scripted_zenity.h"
 
@@ -9,38 +9,21 @@ namespace {
 
 TEST(SourceLoader, EveryPieceGetsAnExtraLineFeed)
 {
-    const std::string s198(198, 'x'), s199(199, 'y');
-    const struct {
-        std::string content, expected;
-    } cases[] = {
-        {"void main()\n{\n}\n", "void main()\n\n{\n\n}\n\n"},
-        {"a\n\nb", "a\n\n\n\nb\n"},
-        {"", ""},
-        {s198 + "\nend\n", s198 + "\n\nend\n\n"},
-        // 199 characters fill the buffer, so the line feed arrives as a piece of its own.
-        {s199 + "\nend\n", s199 + "\n\n\nend\n\n"},
-        {s199 + "Z\nend\n", s199 + "\nZ\n\nend\n\n"},
-        {s199 + std::string(199, 'b') + std::string(102, 'c'),
-         s199 + "\n" + std::string(199, 'b') + "\n" + std::string(102, 'c') + "\n"},
-    };
+    const std::string s198(198, 'x'), s199(199, 'y'), b(199, 'b'), c(102, 'c');
     TempFolder dir;
-    for (const auto& c : cases) {
-        const std::string path = dir.file("shader.glsl");
-        ASSERT_TRUE(writeFile(path, c.content));
+    // 199 characters fill the buffer, so a line feed after them arrives as a piece of its own.
+    for (const auto& [content, expected] : {std::pair<std::string, std::string>{"void main()\n{\n}\n", "void main()\n\n{\n\n}\n\n"},
+                                            {"a\n\nb", "a\n\n\n\nb\n"}, {"", ""}, {s198 + "\nend\n", s198 + "\n\nend\n\n"},
+                                            {s199 + "\nend\n", s199 + "\n\n\nend\n\n"}, {s199 + "Z\n", s199 + "\nZ\n\n"},
+                                            {s199 + b + c, s199 + "\n" + b + "\n" + c + "\n"}}) {
+        ASSERT_TRUE(writeFile(dir.file("shader.glsl"), content));
         std::string text;
-        EXPECT_EQ(captureStdout([&] { text = loadShaderSource(path); }), "");
-        EXPECT_EQ(text, c.expected) << "from " << c.content.size() << " bytes";
+        EXPECT_EQ(captureStdout([&] { text = loadShaderSource(dir.file("shader.glsl")); }), "");
+        EXPECT_EQ(text, expected) << "from " << content.size() << " bytes";
     }
-}
-
-TEST(SourceLoader, MissingFileIsReportedByItsName)
-{
-    TempFolder dir;
-    const std::string name = dir.file("no such shader.glsl");
-    std::string text = "unset";
-    EXPECT_EQ(captureStdout([&] { text = loadShaderSource(name); }),
-              "\nShader Source File ('" + name + "') konnte nicht geladen werden... \n");
-    EXPECT_EQ(text, "");
+    const std::string missing = dir.file("no such shader.glsl");
+    EXPECT_EQ(captureStdout([&] { EXPECT_EQ(loadShaderSource(missing), ""); }),
+              "\nShader Source File ('" + missing + "') konnte nicht geladen werden... \n");
 }
 
 }  // namespace
