@@ -21,13 +21,15 @@ struct Options {
     bool runWheel = false;
     int wheelNotches = 6;
     double idleSeconds = 3.0;
-    std::vector<std::string> candidates;  // Mandelbrot fragment programs to time beside the product's
+    std::vector<std::string> candidates;  // fragment programs to time beside the product's
+    std::string view;                     // only the views whose name holds this
+    std::string only;                     // only the programs whose name holds this, without counts
 };
 
 // Bounds are kept as floats, as FractalWindow keeps them, so the quad gets
 // exactly the texture coordinates the viewer would give it.
 struct View {
-    const char* name;
+    std::string name;
     bool julia;
     float left, right, bottom, top;
     float cr, ci;

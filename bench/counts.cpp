@@ -2,8 +2,6 @@
 #include "bench/counts.h"
 #include "tests/support/shader_arithmetic.h"
 
-#include <cmath>
-
 namespace bench {
 namespace {
 
@@ -32,54 +30,68 @@ long long blockCost(const std::vector<int>& perPixel)
     return total;
 }
 
-// The early-exit loop: the count n it colours with is one less than the steps
-// it took when it escaped.
-int earlyExitIterations(const View& v, float sx, float sy, bool& escaped)
+// The early-exit loop of `steps` steps at bailout radius 2: the steps it
+// takes, and whether it escaped.
+int earlyExitIterations(const View& v, float sx, float sy, int steps, bool& escaped)
 {
     float zx = v.julia ? sx : 0.0f, zy = v.julia ? sy : 0.0f;
     const float cx = v.julia ? v.cr : sx, cy = v.julia ? v.ci : sy;
-    for (int n = 0; n < 256; ++n) {
+    for (int n = 1; n <= steps; ++n) {
         const float x = zx * zx - zy * zy + cx;
         zy = 2.0f * zx * zy + cy;
         zx = x;
-        if (zx * zx + zy * zy > 4.0f) {
-            escaped = true;
-            return n + 1;
-        }
+        escaped = zx * zx + zy * zy > 4.0f;
+        if (escaped) return n;
     }
-    escaped = false;
-    return 256;
+    return steps;
 }
 
-// Whether the point escapes at all, in double with a far higher limit and a
-// cycle check so interior points end early: the detail there is to show.
-bool deepEscapes(const View& v, double sx, double sy)
+// Whether the point escapes within `limit` steps at the product's bailout,
+// in double. An orbit that repeats a value exactly is periodic in this
+// arithmetic and can never escape, so it stops there.
+bool deepEscapes(const View& v, double sx, double sy, int limit)
 {
-    constexpr int deepLimit = 100000;
-    if (!v.julia && fx::inCardioidOrBulb(float(sx), float(sy))) return false;
     double zx = v.julia ? sx : 0.0, zy = v.julia ? sy : 0.0;
     const double cx = v.julia ? v.cr : sx, cy = v.julia ? v.ci : sy;
     double savedX = zx, savedY = zy;
-    int nextSave = 16;
-    for (int i = 1; i <= deepLimit; ++i) {
+    for (int i = 1, nextSave = 1; i <= limit; ++i) {
         const double x = zx * zx - zy * zy + cx;
         zy = 2 * zx * zy + cy;
         zx = x;
-        if (zx * zx + zy * zy > 256.0) return true;
-        if (std::fabs(zx - savedX) < 1e-15 && std::fabs(zy - savedY) < 1e-15) return false;
-        if (i == nextSave) {
-            savedX = zx, savedY = zy;
-            nextSave *= 2;
-        }
+        if (zx * zx + zy * zy > fx::bailout) return true;
+        if (zx == savedX && zy == savedY) return false;
+        if (i == nextSave) savedX = zx, savedY = zy, nextSave *= 2;
     }
     return false;
 }
 
-void add(Counts& c, int steps, bool escaped)
+// Per-pixel steps of one program, to add up once the pass is done.
+struct Tally {
+    Counts counts;
+    std::vector<int> steps = std::vector<int>(pixelCount);
+    void add(size_t i, int n, bool escaped, bool deep)
+    {
+        steps[i] = n;
+        counts.iterations += n;
+        counts.resolved += escaped && deep;
+        if (!escaped) counts.atLimit += n;
+    }
+    Counts done()
+    {
+        counts.blockIterations = blockCost(steps);
+        return counts;
+    }
+};
+
+// The textbook shader runs all its steps everywhere and resolves the same
+// escaping pixels as the early-exit loop of as many steps.
+Counts textbookCounts(const Counts& earlyExit, int steps, long long atLimitPixels)
 {
-    c.iterations += steps;
-    c.escaped += escaped;
-    if (!escaped) c.atLimit += steps;
+    Counts c;
+    c.iterations = c.blockIterations = static_cast<long long>(steps) * pixelCount;
+    c.resolved = earlyExit.resolved;
+    c.atLimit = steps * atLimitPixels;
+    return c;
 }
 
 }  // namespace
@@ -89,32 +101,35 @@ float nominalLimit(const View& v)
     return fx::iterationLimit(std::max((v.right - v.left) / passSize, (v.top - v.bottom) / passSize));
 }
 
-ViewCounts countView(const View& v, const std::vector<float>& limits)
+ViewCounts countView(const View& v, const std::vector<float>& limits, int steps)
 {
     ViewCounts r;
-    std::vector<int> productSteps(pixelCount), earlyExitSteps(pixelCount);
+    Tally product, earlyExit, earlyExitAtLimit;
+    long escaped256 = 0, escapedAtLimit = 0;
     for (int y = 0; y < passSize; ++y) {
         const float sy = pixelCoordinate(v.bottom, v.top, y);
         for (int x = 0; x < passSize; ++x) {
             const float sx = pixelCoordinate(v.left, v.right, x);
             const size_t i = size_t(y) * passSize + x;
+            const bool deep = deepEscapes(v, sx, sy, static_cast<int>(limits[i]));
+            r.deepEscaped += deep;
             const fx::Orbit o = v.julia ? fx::juliaOrbit(sx, sy, v.cr, v.ci, limits[i])
                                         : fx::mandelbrotOrbit(sx, sy, limits[i]);
-            productSteps[i] = static_cast<int>(o.n);
-            add(r.product, productSteps[i], o.escaped);
+            product.add(i, static_cast<int>(o.n), o.escaped, deep);
             bool e = false;
-            earlyExitSteps[i] = earlyExitIterations(v, sx, sy, e);
-            add(r.earlyExit, earlyExitSteps[i], e);
-            r.deepEscaped += deepEscapes(v, sx, sy);
+            const int n256 = earlyExitIterations(v, sx, sy, 256, e);
+            earlyExit.add(i, n256, e, deep);
+            escaped256 += e;
+            const int nAtLimit = earlyExitIterations(v, sx, sy, steps, e);
+            earlyExitAtLimit.add(i, nAtLimit, e, deep);
+            escapedAtLimit += e;
         }
     }
-    r.product.blockIterations = blockCost(productSteps);
-    r.earlyExit.blockIterations = blockCost(earlyExitSteps);
-    // The textbook shader runs all 256 steps everywhere and resolves the
-    // same escaping pixels as the early-exit loop.
-    r.textbook.iterations = r.textbook.blockIterations = 256LL * pixelCount;
-    r.textbook.escaped = r.earlyExit.escaped;
-    r.textbook.atLimit = 256LL * (pixelCount - r.earlyExit.escaped);
+    r.product = product.done();
+    r.earlyExit = earlyExit.done();
+    r.earlyExitAtLimit = earlyExitAtLimit.done();
+    r.textbook = textbookCounts(r.earlyExit, 256, pixelCount - escaped256);
+    r.textbookAtLimit = textbookCounts(r.earlyExitAtLimit, steps, pixelCount - escapedAtLimit);
     return r;
 }
 

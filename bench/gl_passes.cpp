@@ -7,6 +7,7 @@
 #include <GL/glu.h>
 
 #include <cstdio>
+#include <cstdlib>
 
 namespace bench {
 
@@ -159,6 +160,16 @@ void drawPass(const Target& target, GLhandleARB program, GLuint table, const Vie
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
 }
 
+// One timed pass; a function of its own so that valgrind can count the
+// instructions of the timed passes alone (--toggle-collect, with
+// LP_NUM_THREADS=0 so llvmpipe draws on this thread).
+[[gnu::noinline]] double timedPass(const Target& target, GLhandleARB program, GLuint table, const View& v)
+{
+    const auto start = Clock::now();
+    drawPass(target, program, table, v);
+    return millisecondsSince(start);
+}
+
 // A load that comes and goes on a shared machine falls on all programs
 // alike, so their ratios stay fair.
 std::vector<std::vector<double>> timePasses(const Target& target, const std::vector<GLhandleARB>& programs,
@@ -171,11 +182,7 @@ std::vector<std::vector<double>> timePasses(const Target& target, const std::vec
     }
     std::vector<std::vector<double>> ms(programs.size());
     for (int i = 0; i < passes; ++i) {
-        for (size_t k = 0; k < programs.size(); ++k) {
-            const auto start = Clock::now();
-            drawPass(target, programs[k], table, v);
-            ms[k].push_back(millisecondsSince(start));
-        }
+        for (size_t k = 0; k < programs.size(); ++k) ms[k].push_back(timedPass(target, programs[k], table, v));
     }
     return ms;
 }
@@ -188,6 +195,31 @@ std::vector<unsigned char> readPicture(const Target& target)
     glReadPixels(0, 0, passSize, passSize, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
     return pixels;
+}
+
+long differingPixels(const std::vector<unsigned char>& a, const std::vector<unsigned char>& b)
+{
+    long count = 0;
+    for (int i = 0; i < pixelCount; ++i) {
+        bool off = false;
+        for (int k = 0; k < 3; ++k) off = off || std::abs(int(a[4 * i + k]) - int(b[4 * i + k])) > 2;
+        count += off;
+    }
+    return count;
+}
+
+std::vector<long> differingFromFirst(const Target& target, const std::vector<GLhandleARB>& programs, GLuint table,
+                                     const View& v)
+{
+    std::vector<long> counts;
+    std::vector<unsigned char> first;
+    for (GLhandleARB program : programs) {
+        drawPass(target, program, table, v);
+        const std::vector<unsigned char> picture = readPicture(target);
+        if (first.empty()) first = picture;
+        counts.push_back(differingPixels(first, picture));
+    }
+    return counts;
 }
 
 std::vector<float> readRed(const Target& floatTarget)

@@ -37,7 +37,11 @@ void drawPass(const Target& target, GLhandleARB program, GLuint table, const Vie
 std::vector<std::vector<double>> timePasses(const Target& target, const std::vector<GLhandleARB>& programs,
                                             GLuint table, const View& v, int passes);
 
-std::vector<unsigned char> readPicture(const Target& target);
 std::vector<float> readRed(const Target& floatTarget);
+
+// For each program, the pixels of its picture whose colour is off the first
+// program's by more than 2/255 in some channel.
+std::vector<long> differingFromFirst(const Target& target, const std::vector<GLhandleARB>& programs, GLuint table,
+                                     const View& v);
 
 }  // namespace bench

@@ -26,14 +26,20 @@ void usage()
     std::printf(
         "usage: fraktale_bench [--passes N] [--viewer PATH] [--glsl DIR]\n"
         "                      [--no-passes] [--no-idle] [--wheel [NOTCHES]] [--idle-seconds S]\n"
+        "                      [--candidate FILE]... [--view TEXT] [--only TEXT]\n"
         "  --passes N      timed passes per program and view (default 15)\n"
         "  --viewer PATH   fraktale binary for the idle and wheel figures\n"
         "                  (default: next to this binary or one folder up)\n"
         "  --glsl DIR      folder with the .glsl files (default: the build folder,\n"
         "                  else the source glsl/ folder)\n"
         "  --wheel [N]     also time N injected wheel notches in the running viewer\n"
-        "  --candidate F   also time the Mandelbrot fragment program in file F at the\n"
-        "                  Mandelbrot views (repeatable), to try a change before making it\n");
+        "  --candidate F   also time the fragment program in file F (repeatable), to try\n"
+        "                  a change before making it: at the Julia views if it declares\n"
+        "                  \"cr\", else at the Mandelbrot views; NAME_vertex.glsl beside\n"
+        "                  NAME_fragment.glsl is its vertex program\n"
+        "  --view TEXT     only the views whose name holds TEXT\n"
+        "  --only TEXT     only the programs whose name holds TEXT, no CPU counts\n"
+        "                  (for instruction counts under valgrind)\n");
 }
 
 // The option's value, or null when it is missing.
@@ -57,6 +63,10 @@ bool parseOptions(int argc, char** argv, Options& o)
             o.idleSeconds = std::max(0.5, std::atof(v));
         } else if (a == "--candidate" && (v = valueOf(argc, argv, i))) {
             o.candidates.push_back(v);
+        } else if (a == "--view" && (v = valueOf(argc, argv, i))) {
+            o.view = v;
+        } else if (a == "--only" && (v = valueOf(argc, argv, i))) {
+            o.only = v;
         } else if (a == "--no-passes") {
             o.runPasses = false;
         } else if (a == "--no-idle") {
