@@ -106,6 +106,7 @@ ViewCounts countView(const View& v, const std::vector<float>& limits, int steps)
     ViewCounts r;
     Tally product, earlyExit, earlyExitAtLimit;
     long escaped256 = 0, escapedAtLimit = 0;
+    const fx::Trap trap = fx::juliaTrap(v.cr, v.ci);
     for (int y = 0; y < passSize; ++y) {
         const float sy = pixelCoordinate(v.bottom, v.top, y);
         for (int x = 0; x < passSize; ++x) {
@@ -113,7 +114,7 @@ ViewCounts countView(const View& v, const std::vector<float>& limits, int steps)
             const size_t i = size_t(y) * passSize + x;
             const bool deep = deepEscapes(v, sx, sy, static_cast<int>(limits[i]));
             r.deepEscaped += deep;
-            const fx::Orbit o = v.julia ? fx::juliaOrbit(sx, sy, v.cr, v.ci, limits[i])
+            const fx::Orbit o = v.julia ? fx::juliaOrbit(sx, sy, v.cr, v.ci, limits[i], trap)
                                         : fx::mandelbrotOrbit(sx, sy, limits[i]);
             product.add(i, static_cast<int>(o.n), o.escaped, deep);
             bool e = false;

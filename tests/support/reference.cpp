@@ -48,10 +48,10 @@ void put(Image& image, int i, int j, const std::vector<float>& table, float s)
 }
 
 // The smooth escape count of an escaped orbit, mapped onto 0..1.
-float escapeCoordinate(float n, float zx, float zy, float limit)
+float escapeCoordinate(const Orbit& o, float limit)
 {
-    const float mu = std::max(n - std::log2(std::log2(zx * zx + zy * zy) / std::log2(bailout)), 0.0f);
-    return std::clamp(std::log(mu + 1.0f) / std::log(limit + 1.0f), 0.0f, 1.0f);
+    const float mu = std::max(o.n - std::log2(std::log2(o.r)) + 3.0f, 0.0f);
+    return std::clamp(std::log2(mu + 1.0f) / std::log2(limit + 1.0f), 0.0f, 1.0f);
 }
 
 FractalWindow windowShowing(const View& view)
@@ -123,7 +123,7 @@ Image render(const View& view, const std::vector<float>& table, int width, int h
         const float y = imaginaryAt(view, j, height);
         for (int i = 0; i < width; ++i) {
             const Orbit o = orbitAt(realAt(view, i, width), y, limit);
-            put(image, i, j, table, o.escaped ? escapeCoordinate(o.n, o.zx, o.zy, limit) : 1.0f);
+            put(image, i, j, table, o.escaped ? escapeCoordinate(o, limit) : 1.0f);
         }
     }
     return image;
@@ -136,8 +136,9 @@ Image renderMandelbrot(const View& view, const std::vector<float>& table, int wi
 
 Image renderJulia(const View& view, float cr, float ci, const std::vector<float>& table, int width, int height)
 {
+    const Trap trap = juliaTrap(cr, ci);
     return render(view, table, width, height,
-                  [cr, ci](float x, float y, float limit) { return juliaOrbit(x, y, cr, ci, limit); });
+                  [&](float x, float y, float limit) { return juliaOrbit(x, y, cr, ci, limit, trap); });
 }
 
 std::string Difference::describe() const
