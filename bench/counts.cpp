@@ -117,6 +117,7 @@ ViewCounts countView(const View& v, const std::vector<float>& limits, int steps)
             const fx::Orbit o = v.julia ? fx::juliaOrbit(sx, sy, v.cr, v.ci, limits[i], trap)
                                         : fx::mandelbrotOrbit(sx, sy, limits[i]);
             product.add(i, static_cast<int>(o.n), o.escaped, deep);
+            r.stoppedEscaping += deep && !o.escaped && o.n < limits[i];
             bool e = false;
             const int n256 = earlyExitIterations(v, sx, sy, 256, e);
             earlyExit.add(i, n256, e, deep);

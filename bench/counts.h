@@ -20,7 +20,8 @@ struct Counts {
 
 struct ViewCounts {
     Counts product, textbook, earlyExit, textbookAtLimit, earlyExitAtLimit;
-    long deepEscaped = 0;  // pixels that escape in the double reference
+    long deepEscaped = 0;      // pixels that escape in the double reference
+    long stoppedEscaping = 0;  // of them, pixels the product stops as interior before its limit
 };
 
 // `limits` holds the product's limit at each pixel, row 0 at the bottom;

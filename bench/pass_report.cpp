@@ -42,6 +42,7 @@ void reportDetail(const char* tag, const ViewResult& r)
     std::printf("[%s] escaping pixels in a double reference at the product's limit: %ld\n", tag, c.deepEscaped);
     std::printf("[%s] product escaping pixels missed: %ld (%.3f%%)\n", tag, c.deepEscaped - c.product.resolved,
                 missedPercent(c));
+    std::printf("[%s] product escaping pixels stopped as interior before the limit: %ld\n", tag, c.stoppedEscaping);
     for (size_t k = textbook; k < firstCandidate; ++k) {
         std::printf("[%s] product speed-up over %s (median ms ratio): %.2f\n", tag, r.programs[k].name.c_str(),
                     r.ms(k) / r.ms(product));
@@ -83,6 +84,7 @@ void reportTargets(const ViewResult& r)
     targetLine(r, "at least as fast as the early-exit loop at limit", overEarlyExit >= 1.0);
     targetLine(r, "resolves at least as many escaping pixels", c.product.resolved >= c.earlyExitAtLimit.resolved);
     targetLine(r, "misses at most 0.1% of the double reference's escaping pixels", missedPercent(c) <= 0.1);
+    targetLine(r, "stops no escaping pixel as interior", c.stoppedEscaping == 0);
     if (named(r, "c=-0.8+0.156i")) targetLine(r, "beats the early-exit loop of 256 steps", r.ms(earlyExit) > r.ms(product));
     if (named(r, "minibrot") || named(r, "rabbit")) {
         targetLine(r, "at least 3x the early-exit loop at limit", overEarlyExit >= 3.0);
