@@ -119,7 +119,7 @@ TEST(FractalPrograms, PicturesAreTheReferencesAndStopNoEscapingOrbit)
         const Difference d = compareImages(shown, expected, 3, editorBottom);
         EXPECT_LE(d.share(), c.share) << d.describe() << "; pictures: " << savePicture(shown, std::string("fractal-shown-") + std::to_string(&c - cases)) << ", "
                                     << savePicture(expected, std::string("fractal-expected-") + std::to_string(&c - cases));
-        EXPECT_EQ(stoppedButEscaping(c, 400), 0);
+        EXPECT_EQ(stoppedButEscaping(c, shown.width), 0);
     }
 }
 
