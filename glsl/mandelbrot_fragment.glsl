@@ -47,6 +47,32 @@ vec2 square(vec2 z)
     return vec2(z.x * z.x - z.y * z.y, 2.0 * z.x * z.y);
 }
 
+// Eight steps from z: where they end, and |z|^2 after steps 1 to 4 (ra)
+// and 5 to 8 (rb).
+vec2 round8(vec2 z, vec2 c, out vec4 ra, out vec4 rb)
+{
+    vec2 z1 = square(z) + c;
+    vec2 z2 = square(z1) + c;
+    vec2 z3 = square(z2) + c;
+    vec2 z4 = square(z3) + c;
+    vec2 z5 = square(z4) + c;
+    vec2 z6 = square(z5) + c;
+    vec2 z7 = square(z6) + c;
+    vec2 z8 = square(z7) + c;
+    ra = vec4(dot(z1, z1), dot(z2, z2), dot(z3, z3), dot(z4, z4));
+    rb = vec4(dot(z5, z5), dot(z6, z6), dot(z7, z7), dot(z8, z8));
+    return z8;
+}
+
+// The first of the round's steps past the bailout (9: none) and its |z|^2.
+float firstEscape(vec4 ra, vec4 rb, out float r)
+{
+    bvec4 pa = greaterThan(ra, vec4(bailout));
+    bvec4 pb = greaterThan(rb, vec4(bailout));
+    r = pa.x ? ra.x : pa.y ? ra.y : pa.z ? ra.z : pa.w ? ra.w : pb.x ? rb.x : pb.y ? rb.y : pb.z ? rb.z : rb.w;
+    return pa.x ? 1.0 : pa.y ? 2.0 : pa.z ? 3.0 : pa.w ? 4.0 : pb.x ? 5.0 : pb.y ? 6.0 : pb.z ? 7.0 : pb.w ? 8.0 : 9.0;
+}
+
 // Brent's scheme: z is saved after 16, 32, 64, ... steps and compared with
 // the saved value after every round. An exact repeat is a cycle of this very
 // arithmetic, which can never escape. A repeat within 1e-4 counts too when
@@ -81,16 +107,8 @@ void main()
     float nextSave = 16.0;
     float contraction = 1.0;
     for (; n + 8.0 <= limit; n += 8.0) {
-        vec2 z1 = square(z) + c;
-        vec2 z2 = square(z1) + c;
-        vec2 z3 = square(z2) + c;
-        vec2 z4 = square(z3) + c;
-        vec2 z5 = square(z4) + c;
-        vec2 z6 = square(z5) + c;
-        vec2 z7 = square(z6) + c;
-        vec2 z8 = square(z7) + c;
-        vec4 ra = vec4(dot(z1, z1), dot(z2, z2), dot(z3, z3), dot(z4, z4));
-        vec4 rb = vec4(dot(z5, z5), dot(z6, z6), dot(z7, z7), dot(z8, z8));
+        vec4 ra, rb;
+        vec2 z8 = round8(z, c, ra, rb);
         if (ra.x > bailout || ra.w > bailout || rb.w > bailout) break;
         z = z8;
         vec4 q = ra * rb;
@@ -105,20 +123,10 @@ void main()
     }
     // The round that left the bailout, or the last four steps before the
     // limit: the first step past the bailout, if it is within the limit.
-    vec2 z1 = square(z) + c;
-    vec2 z2 = square(z1) + c;
-    vec2 z3 = square(z2) + c;
-    vec2 z4 = square(z3) + c;
-    vec2 z5 = square(z4) + c;
-    vec2 z6 = square(z5) + c;
-    vec2 z7 = square(z6) + c;
-    vec2 z8 = square(z7) + c;
-    vec4 ra = vec4(dot(z1, z1), dot(z2, z2), dot(z3, z3), dot(z4, z4));
-    vec4 rb = vec4(dot(z5, z5), dot(z6, z6), dot(z7, z7), dot(z8, z8));
-    bvec4 pa = greaterThan(ra, vec4(bailout));
-    bvec4 pb = greaterThan(rb, vec4(bailout));
-    float k = pa.x ? 1.0 : pa.y ? 2.0 : pa.z ? 3.0 : pa.w ? 4.0 : pb.x ? 5.0 : pb.y ? 6.0 : pb.z ? 7.0 : pb.w ? 8.0 : 9.0;
-    float r = pa.x ? ra.x : pa.y ? ra.y : pa.z ? ra.z : pa.w ? ra.w : pb.x ? rb.x : pb.y ? rb.y : pb.z ? rb.z : rb.w;
+    vec4 ra, rb;
+    round8(z, c, ra, rb);
+    float r;
+    float k = firstEscape(ra, rb, r);
     if (n + k > limit) {
         gl_FragColor = tableColour(1.0);
         return;
