@@ -48,13 +48,15 @@ struct Programs {
 };
 
 // The yardsticks of as many steps as the product's limit, made once per
-// limit: the textbook loop first, then the early-exit loop.
+// limit: the textbook loop first, then the early-exit loop. Like every
+// yardstick they take the plain vertex program (the Mandelbrot one), not
+// the Julia program's, which also works out its cycle trap.
 std::pair<GLhandleARB, GLhandleARB> yardsticksAt(Programs& p, bool julia, int steps)
 {
     auto& pair = p.atLimit[{julia, steps}];
     if (!pair.first) {
-        pair.first = compileProgram(p.vertex[julia], yardstickSource(julia, false, steps));
-        pair.second = compileProgram(p.vertex[julia], yardstickSource(julia, true, steps));
+        pair.first = compileProgram(p.vertex[false], yardstickSource(julia, false, steps));
+        pair.second = compileProgram(p.vertex[false], yardstickSource(julia, true, steps));
     }
     return pair;
 }
@@ -138,9 +140,9 @@ bool buildPrograms(const Options& o, const std::string& dir, Programs& p)
             std::printf("the product's %s program did not link\n", julia ? "Julia" : "Mandelbrot");
             return false;
         }
-        p.textbook[julia] = compileProgram(p.vertex[julia], yardstickSource(julia, false, 256));
-        p.earlyExit[julia] = compileProgram(p.vertex[julia], yardstickSource(julia, true, 256));
-        p.limitProbe[julia] = limitProbe(p.vertex[julia], fragment);
+        p.textbook[julia] = compileProgram(p.vertex[false], yardstickSource(julia, false, 256));
+        p.earlyExit[julia] = compileProgram(p.vertex[false], yardstickSource(julia, true, 256));
+        p.limitProbe[julia] = limitProbe(p.vertex[false], fragment);
         if (!p.limitProbe[julia]) std::printf("note: iterationLimit() not found in the product's shaders\n");
     }
     for (const std::string& file : o.candidates) addCandidate(p, file);

@@ -29,6 +29,7 @@ struct ViewResult {
     ViewCounts counts;
     std::vector<long> differing;  // per program, pixels off the first one's picture
     double ms(size_t program) const { return median(times[program]); }
+    double fastest(size_t program) const { return *std::min_element(times[program].begin(), times[program].end()); }
 };
 
 void reportView(const View& v, const std::vector<float>& limits, float nominal, int steps);
