@@ -48,10 +48,10 @@ void put(Image& image, int i, int j, const std::vector<float>& table, float s)
 }
 
 // The smooth escape count of an escaped orbit, mapped onto 0..1.
-float escapeCoordinate(float n, float zx, float zy, float limit)
+float escapeCoordinate(const Orbit& o, float limit)
 {
-    const float mu = std::max(n - std::log2(std::log2(zx * zx + zy * zy) / std::log2(bailout)), 0.0f);
-    return std::clamp(std::log(mu + 1.0f) / std::log(limit + 1.0f), 0.0f, 1.0f);
+    const float mu = std::max(o.n - std::log2(std::log2(o.r)) + 3.0f, 0.0f);
+    return std::clamp(std::log2(mu + 1.0f) / std::log2(limit + 1.0f), 0.0f, 1.0f);
 }
 
 FractalWindow windowShowing(const View& view)
@@ -85,56 +85,32 @@ void constantAt(const View& mandelbrot, int px, int py, float& cr, float& ci)
     juliaConstantFromPointer(w, cr, ci);
 }
 
-Image renderMandelbrot(const View& view, const std::vector<float>& table, int width, int height)
+// Each pixel's orbit from its complex number, coloured as the programs do.
+template <typename OrbitAt>
+Image render(const View& view, const std::vector<float>& table, int width, int height, OrbitAt orbitAt)
 {
     Image image(width, height);
     const float limit = iterationLimit(view, width, height);
     for (int j = 0; j < height; ++j) {
-        const float cy = imaginaryAt(view, j, height);
+        const float y = imaginaryAt(view, j, height);
         for (int i = 0; i < width; ++i) {
-            const float cx = realAt(view, i, width);
-            float s = 1.0f;
-            if (!inCardioidOrBulb(cx, cy)) {
-                float zx = 0, zy = 0, n = 0;
-                for (int k = 0; k < hardLimit && n < limit; ++k) {
-                    const float x2 = zx * zx - zy * zy;
-                    const float y2 = 2.0f * zx * zy;
-                    zx = x2 + cx;
-                    zy = y2 + cy;
-                    n += 1.0f;
-                    if (zx * zx + zy * zy > bailout) {
-                        s = escapeCoordinate(n, zx, zy, limit);
-                        break;
-                    }
-                }
-            }
-            put(image, i, j, table, s);
+            const Orbit o = orbitAt(realAt(view, i, width), y, limit);
+            put(image, i, j, table, o.escaped ? escapeCoordinate(o, limit) : 1.0f);
         }
     }
     return image;
 }
 
+Image renderMandelbrot(const View& view, const std::vector<float>& table, int width, int height)
+{
+    return render(view, table, width, height, mandelbrotOrbit);
+}
+
 Image renderJulia(const View& view, float cr, float ci, const std::vector<float>& table, int width, int height)
 {
-    Image image(width, height);
-    const float limit = iterationLimit(view, width, height);
-    for (int j = 0; j < height; ++j) {
-        const float y0 = imaginaryAt(view, j, height);
-        for (int i = 0; i < width; ++i) {
-            float zx = realAt(view, i, width), zy = y0, n = 0;
-            bool escaped = zx * zx + zy * zy > bailout;
-            for (int k = 0; k < hardLimit && !escaped && n < limit; ++k) {
-                const float x2 = zx * zx - zy * zy;
-                const float y2 = 2.0f * zx * zy;
-                zx = x2 + cr;
-                zy = y2 + ci;
-                n += 1.0f;
-                escaped = zx * zx + zy * zy > bailout;
-            }
-            put(image, i, j, table, escaped ? escapeCoordinate(n, zx, zy, limit) : 1.0f);
-        }
-    }
-    return image;
+    const Trap trap = juliaTrap(cr, ci);
+    return render(view, table, width, height,
+                  [&](float x, float y, float limit) { return juliaOrbit(x, y, cr, ci, limit, trap); });
 }
 
 }  // namespace fx

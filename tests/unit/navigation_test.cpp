@@ -61,7 +61,9 @@ TEST(Navigation, ZoomStopsWhileTheViewIsUsableAndCanGoBack)
         ASSERT_TRUE(steps > 50 && steps < 5000) << steps << " steps";
         const float width = w.viewRight - w.viewLeft, top = std::fabs(w.viewTop);
         EXPECT_TRUE(std::isfinite(width) && std::isfinite(w.viewTop - w.viewBottom) && width > 0);
-        if (direction == ZoomDirection::in) EXPECT_GE(w.viewTop - w.viewBottom, 4 * (std::nextafter(top, INFINITY) - top));
+        if (direction == ZoomDirection::in) {
+            EXPECT_GE(w.viewTop - w.viewBottom, 4 * (std::nextafter(top, INFINITY) - top));
+        }
         const View stopped = viewOf(w);
         EXPECT_FALSE(zoomView(w, direction));
         EXPECT_EQ(viewOf(w), stopped);

@@ -1,0 +1,127 @@
+// Both fractal programs drawn by the viewer's own display passes, at views
+// and constants where the programs stop orbits early in every way they can
+// (the cardioid and bulb test, a settled cycle of period 1 to 4, none at
+// all), compared with the CPU reference of the same arithmetic. The
+// reference's early stops are checked against the plain escape loop too:
+// no orbit that escapes within the limit may be stopped as interior.
+#include "app/display.h"
+#include "app/fractal_window.h"
+#include "app/input.h"
+#include "shaders/shader_set.h"
+#include "support/reference.h"
+#include "support/shader_arithmetic.h"
+
+#include <GL/glew.h>
+#include <GL/freeglut.h>
+#include <gtest/gtest.h>
+
+namespace fx {
+namespace {
+
+// A single-buffered window: the pass's swap is then a flush, and the front
+// buffer keeps the picture for reading back.
+void openWindow(FractalWindow& w, int number, const char* fractal, GLhandleARB& program)
+{
+    int argc = 1;
+    char name[] = "gl_tests";
+    char* argv[] = {name, nullptr};
+    // Once per process: freeglut ends a program that initialises it twice.
+    if (!glutGet(GLUT_INIT_STATE)) glutInit(&argc, argv);
+    glutInitDisplayMode(GLUT_RGB | GLUT_SINGLE);
+    glutInitWindowSize(w.width, w.height);
+    glutInitWindowPosition(0, 0);
+    w.windowId = glutCreateWindow(fractal);
+    glutDisplayFunc([] {});
+    ASSERT_EQ(glewInit(), GLEW_OK);
+    glViewport(0, 0, w.width, w.height);
+    w.transferFunction.initialise(number, editorMenu);
+    w.transferFunction.windowHeight = w.height;
+    program = glCreateProgramObjectARB();
+    const std::string stem = std::string(FRAKTALE_SOURCE_DIR "/glsl/") + fractal;
+    shaderSet.buildProgram(stem + "_vertex.glsl", stem + "_fragment.glsl", program);
+    GLint linked = 0;
+    glGetObjectParameterivARB(program, GL_OBJECT_LINK_STATUS_ARB, &linked);
+    ASSERT_TRUE(linked);
+    for (int i = 0; i < 20; ++i) glutMainLoopEvent();
+}
+
+Image readBack(const FractalWindow& w)
+{
+    glFinish();
+    std::vector<std::uint8_t> rows(static_cast<size_t>(w.width) * w.height * 3);
+    glReadBuffer(GL_FRONT);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, w.width, w.height, GL_RGB, GL_UNSIGNED_BYTE, rows.data());
+    Image image(w.width, w.height);
+    for (int y = 0; y < w.height; ++y)
+        std::copy_n(&rows[static_cast<size_t>(w.height - 1 - y) * w.width * 3], w.width * 3, image.at(0, y));
+    return image;
+}
+
+struct Case {
+    bool julia;
+    View view;
+    float cr, ci;
+    double share;  // of pixels that may differ: rounding moves more on a longer edge
+    const char* where;
+};
+
+// Pixels the reference stops as interior that the plain loop, run to the
+// same limit, sees escape.
+long stoppedButEscaping(const Case& c, int size)
+{
+    const float limit = iterationLimit((c.view.right - c.view.left) / size);
+    const Trap trap = juliaTrap(c.cr, c.ci);
+    long count = 0;
+    for (int j = 0; j < size; ++j)
+        for (int i = 0; i < size; ++i) {
+            const float x = c.view.left + (i + 0.5f) / size * (c.view.right - c.view.left);
+            const float y = c.view.bottom + (j + 0.5f) / size * (c.view.top - c.view.bottom);
+            const Orbit o = c.julia ? juliaOrbit(x, y, c.cr, c.ci, limit, trap) : mandelbrotOrbit(x, y, limit);
+            const auto never = [](const Round&, float) { return false; };
+            count += !o.escaped && iterate(c.julia ? x : 0, c.julia ? y : 0, c.julia ? c.cr : x,
+                                           c.julia ? c.ci : y, limit, never).escaped;
+        }
+    return count;
+}
+
+TEST(FractalPrograms, PicturesAreTheReferencesAndStopNoEscapingOrbit)
+{
+    openWindow(mandelbrotWindow, 1, "mandelbrot", shaderSet.mandelbrotProgram);
+    openWindow(juliaWindow, 2, "julia", shaderSet.juliaProgram);
+    ASSERT_FALSE(HasFatalFailure());
+    const Case cases[] = {
+        {false, mandelbrotHome, 0, 0, 0.0006, "Mandelbrot, whole set"},
+        {false, {-1.7799f, -1.7299f, -0.025f, 0.025f}, 0, 0, 0.005, "Mandelbrot, period-3 minibrot"},
+        {true, juliaHome, 0, 0, 0.0002, "constant 0, superattracting fixed point"},
+        {true, juliaHome, -1, 0, 0.0002, "constant -1, 2-cycle"},
+        {true, juliaHome, -0.78f, 0.1f, 0.0002, "2-cycle, multiplier 0.967"},
+        {true, juliaHome, -0.1226f, 0.7449f, 0.0002, "rabbit, 3-cycle"},
+        {true, juliaHome, 0.2822f, 0.5301f, 0.0002, "4-cycle"},
+        {true, juliaHome, -0.7f, 0.25f, 0.0002, "fixed point, multiplier 0.9988: no trap"},
+        {true, juliaHome, -0.8f, 0.156f, 0.0012, "outside the Mandelbrot set: no cycle"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.where);
+        FractalWindow& w = c.julia ? juliaWindow : mandelbrotWindow;
+        w.viewLeft = c.view.left, w.viewRight = c.view.right, w.viewBottom = c.view.bottom, w.viewTop = c.view.top;
+        juliaCr = c.cr, juliaCi = c.ci;
+        glutSetWindow(w.windowId);
+        c.julia ? juliaDisplay() : mandelbrotDisplay();
+        const Image shown = readBack(w);
+        const std::vector<float>& table = w.transferFunction.colourTable;
+        const Image expected = c.julia ? renderJulia(c.view, c.cr, c.ci, table, shown.width, shown.height)
+                                       : renderMandelbrot(c.view, table, shown.width, shown.height);
+        // Below the editor. The pixel's complex number and fused
+        // multiply-adds round differently on the GPU, which moves escape
+        // counts on the set's edge; a trap three times too large already
+        // turns hundreds of escaping pixels into the interior colour.
+        const Difference d = compareImages(shown, expected, 3, editorBottom);
+        EXPECT_LE(d.share(), c.share) << d.describe() << "; pictures: " << savePicture(shown, std::string("fractal-shown-") + std::to_string(&c - cases)) << ", "
+                                    << savePicture(expected, std::string("fractal-expected-") + std::to_string(&c - cases));
+        EXPECT_EQ(stoppedButEscaping(c, shown.width), 0);
+    }
+}
+
+}  // namespace
+}  // namespace fx
