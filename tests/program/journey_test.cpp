@@ -107,7 +107,7 @@ TEST(Journey, EditSaveLoadAndPicturesAgainFromTheSavedFiles)
         ASSERT_TRUE(chooseFromMenu(x, program, m, 150, markerRow, 3, 1));
         EXPECT_TRUE(shows(x, m, withEditor(renderMandelbrot(mandelbrotView, grey.colourTable), grey), "grey"));
         EXPECT_TRUE(showsJulia("julia-after-it-all"));
-        ASSERT_TRUE(waitUntilIdle(program));
+        ASSERT_TRUE(program.idle());
         const Image mandelbrotShown = x.capture(m), juliaShown = x.capture(j);
 
         // Pictures: the saved one against the window; outside the editor the

@@ -44,7 +44,7 @@ TEST(Startup, WindowsPicturesNavigationResizeAndExit)
     x.pressButton(1);
     hover(x, j, 500, 500);
     x.releaseButton(1);
-    ASSERT_TRUE(waitUntilIdle(program));
+    ASSERT_TRUE(program.idle());
     EXPECT_TRUE(x.capture(m) == mandelbrotBefore) << "the Mandelbrot window changed";
     EXPECT_TRUE(x.capture(j) == juliaBefore) << "the Julia window changed";
 
@@ -63,7 +63,7 @@ TEST(Startup, WindowsPicturesNavigationResizeAndExit)
         EXPECT_TRUE(showsFractal(x, j, renderJulia(juliaHome, cr, ci, juliaTable), "drag-julia"));
     }
     x.releaseButton(1);
-    ASSERT_TRUE(waitUntilIdle(program));
+    ASSERT_TRUE(program.idle());
     EXPECT_TRUE(x.capture(m) == mandelbrotBefore) << "picking a constant changed the Mandelbrot window";
     const Image juliaPicked = x.capture(j);
 
@@ -76,7 +76,7 @@ TEST(Startup, WindowsPicturesNavigationResizeAndExit)
     x.wheel(true);
     EXPECT_TRUE(showsFractal(x, m, renderMandelbrot(afterNotches(mandelbrotHome, 200, 600, ZoomDirection::in),
                                                     mandelbrotTable), "wheel-in-mandelbrot"));
-    ASSERT_TRUE(waitUntilIdle(program));
+    ASSERT_TRUE(program.idle());
     EXPECT_TRUE(x.capture(j) == juliaPicked) << "a zoom in the Mandelbrot window changed the other";
     x.wheel(false);
     const double f = 0.8 * 0.8 * 1.2 * 1.2;
@@ -88,13 +88,13 @@ TEST(Startup, WindowsPicturesNavigationResizeAndExit)
     axis(mandelbrotHome.left, mandelbrotHome.right, 0.25, back.left, back.right);
     axis(mandelbrotHome.bottom, mandelbrotHome.top, 0.25, back.bottom, back.top);
     EXPECT_TRUE(showsFractal(x, m, renderMandelbrot(back, mandelbrotTable), "wheel-in-then-out"));
-    ASSERT_TRUE(waitUntilIdle(program));
+    ASSERT_TRUE(program.idle());
     const Image mandelbrotShown = x.capture(m);
     hover(x, j, 600, 150);
     x.wheel(false);
     const View juliaView = afterNotches(juliaHome, 600, 150, ZoomDirection::out);
     EXPECT_TRUE(showsFractal(x, j, renderJulia(juliaView, cr, ci, juliaTable), "wheel-out-julia"));
-    ASSERT_TRUE(waitUntilIdle(program));
+    ASSERT_TRUE(program.idle());
     EXPECT_TRUE(x.capture(m) == mandelbrotShown) << "a zoom in the Julia window changed the other";
 
     // The editor is drawn in window pixels from the top edge: it keeps its
@@ -102,7 +102,7 @@ TEST(Startup, WindowsPicturesNavigationResizeAndExit)
     x.resizeWindow(m, 800, 500);
     // Mesa sometimes draws the first pass after a resize into a buffer of the
     // old size; the pass an expose brings once the size has settled is right.
-    waitFor([&] { return waitUntilIdle(program) && x.capture(m).height == 500; }, stepTimeout);
+    waitFor([&] { return program.idle() && x.capture(m).height == 500; }, stepTimeout);
     x.exposeWindow(m);
     EXPECT_TRUE(shows(x, m, withEditor(renderMandelbrot(back, mandelbrotTable, 800, 500), mandelbrotColours),
                       "resized-mandelbrot"));

@@ -1,17 +1,27 @@
 // The viewer as a user meets it: build/fraktale started from a folder that
 // holds the six shader files (or none), its console output going to a file
-// the test reads, and what a user does to it with the mouse (window
-// coordinates), with the waits for what it should then show or write.
+// the test reads; what a user does to it with the mouse, in window
+// coordinates; and the waits for what it should then show or write.
 #pragma once
 
 #include "support/reference.h"
 #include "support/scripted_zenity.h"
 #include "support/x11.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/types.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <tiffio.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <optional>
+#include <sstream>
+#include <utility>
 
 namespace fx {
 
@@ -20,24 +30,106 @@ constexpr double startTimeout = 90, stepTimeout = 60;
 
 class Program {
 public:
-    explicit Program(bool withShaders = true);
-    ~Program();  // kills whatever is left of it
+    explicit Program(bool withShaders = true) : workDir_(folder_.file("work")), logPath_(folder_.file("output.log"))
+    {
+        // The log lies beside the working directory, so a test can list
+        // what the program wrote there.
+        namespace fs = std::filesystem;
+        fs::create_directory(workDir_);
+        for (const char* name : {"mandelbrot_vertex.glsl", "mandelbrot_fragment.glsl", "julia_vertex.glsl",
+                                 "julia_fragment.glsl", "transferFunction_vertex.glsl", "transferFunction_fragment.glsl"})
+            if (withShaders) fs::copy_file(fs::path(FRAKTALE_BINARY_DIR) / name, fs::path(workDir_) / name);
+        const int log = open(logPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        // A process group of its own, set on both sides of the fork, so that
+        // the clean-up also reaches the dialogs it starts.
+        if ((pid_ = fork()) > 0) setpgid(pid_, pid_);
+        if (pid_ == 0) {
+            setpgid(0, 0);
+            if (chdir(workDir_.c_str()) == 0 && dup2(log, 1) == 1 && dup2(log, 2) == 2)
+                execl(FRAKTALE_BINARY_DIR "/fraktale", "fraktale", static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        close(log);
+    }
+    ~Program()
+    {
+        // Reaped only here, so the group id cannot have been reused yet.
+        kill(-pid_, SIGKILL);
+        waitpid(pid_, nullptr, 0);
+        // The server drops a dead client's windows when it gets round to it.
+        XConnection x;
+        waitFor([&] { return x.windows("Mandelbrot Set").empty() && x.windows("Julia Set").empty(); }, 10);
+    }
     Program(const Program&) = delete;
     Program& operator=(const Program&) = delete;
 
     const std::string& directory() const { return workDir_; }
-    std::string output() const;  // stdout and stderr so far
-    bool waitForOutput(const std::string& text, double timeoutSeconds = stepTimeout) const;
-    // Until both windows are viewable, drawn (the editor frame is on both)
-    // and holding still; they are then mandelbrot() and julia().
-    ::testing::AssertionResult ready(XConnection& x);
+    std::string output() const { return readFile(logPath_); }  // stdout and stderr so far
+    bool waitForOutput(const std::string& text) const
+    {
+        return waitFor([&] { return output().find(text) != std::string::npos; }, stepTimeout);
+    }
+    // Until both windows are viewable and drawn (the editor frame is on
+    // both), and the program is idle; they are then mandelbrot() and julia().
+    ::testing::AssertionResult ready(XConnection& x)
+    {
+        std::string missing = "not one drawn window of each title";
+        waitFor([&] {
+            const auto m = x.windows("Mandelbrot Set"), j = x.windows("Julia Set");
+            if (!running()) return missing = "the program ended", true;
+            if (m.size() != 1 || j.size() != 1 || !showsEditorFrame(x.capture(m[0])) || !showsEditorFrame(x.capture(j[0])))
+                return false;
+            mandelbrot_ = m[0], julia_ = j[0];
+            return missing.clear(), true;
+        }, startTimeout);
+        if (missing.empty() && !idle()) missing = "the program kept drawing";
+        if (missing.empty()) return ::testing::AssertionSuccess();
+        return ::testing::AssertionFailure() << missing << "\noutput so far:\n" << output();
+    }
     WindowId mandelbrot() const { return mandelbrot_; }
     WindowId julia() const { return julia_; }
-    bool running();
-    ::testing::AssertionResult endsCleanly();  // exit status 0
-    double cpuSeconds() const;                 // user + system so far; negative when unknown
+    bool running()
+    {
+        siginfo_t info{};
+        // WNOWAIT: the zombie stays until the destructor, see there.
+        if (status_ || waitid(P_PID, pid_, &info, WEXITED | WNOHANG | WNOWAIT) != 0 || !info.si_pid) return !status_;
+        status_ = info.si_code == CLD_EXITED ? info.si_status : 128 + info.si_status;
+        return false;
+    }
+    // Exit status 0 (a sanitizer's report ends it with 1).
+    ::testing::AssertionResult endsCleanly()
+    {
+        waitFor([&] { return !running(); }, 30);
+        if (status_ == 0) return ::testing::AssertionSuccess();
+        return ::testing::AssertionFailure() << "exit status " << status_.value_or(-1) << "\n" << output();
+    }
+    double cpuSeconds() const  // user + system so far; negative when unknown
+    {
+        // The name may hold spaces and parentheses; utime and stime are the
+        // 12th and 13th fields after the last ')'.
+        std::string line;
+        std::getline(std::ifstream("/proc/" + std::to_string(pid_) + "/stat"), line);
+        std::istringstream fields(line.substr(line.rfind(')') + 1));
+        const std::vector<std::string> f{std::istream_iterator<std::string>(fields), {}};
+        return f.size() < 13 ? -1 : double(std::stoull(f[11]) + std::stoull(f[12])) / double(sysconf(_SC_CLK_TCK));
+    }
+    // Until the program has used no processor time for a moment: every pass
+    // it had to draw is on the screen.
+    bool idle() const
+    {
+        double before = cpuSeconds();
+        return waitFor([&] { return pause(0.3), std::exchange(before, cpuSeconds()) == before; }, stepTimeout);
+    }
 
 private:
+    // The editor's frame, black around white, along the top of a drawn window.
+    static bool showsEditorFrame(const Image& image)
+    {
+        for (int x = 9; x <= 522 && image.width >= 530 && image.height >= 40; ++x)
+            if ((image.at(x, 8)[0] | image.at(x, 8)[1] | image.at(x, 8)[2]) || (image.at(x, 9)[0] & image.at(x, 9)[1] & image.at(x, 9)[2]) != 255)
+                return false;
+        return image.width >= 530 && image.height >= 40;
+    }
     TempFolder folder_;
     std::string workDir_, logPath_;
     pid_t pid_ = -1;
@@ -45,50 +137,172 @@ private:
     WindowId mandelbrot_ = 0, julia_ = 0;
 };
 
+inline Rect where(XConnection& x, WindowId w) { Rect r; return x.geometry(w, r), r; }
+
 // The pointer on (wx, wy); XTest makes no motion to where it already is, so
 // it arrives from the next column.
-void hover(XConnection& x, WindowId w, int wx, int wy);
-// Left press at (fromX, row), motion through the midway column, release at (toX, row).
-void drag(XConnection& x, WindowId w, int row, int fromX, int toX);
-// Until the program has used no processor time for a moment.
-bool waitUntilIdle(const Program& program, double timeoutSeconds = stepTimeout);
+inline void hover(XConnection& x, WindowId w, int wx, int wy)
+{
+    const Rect r = where(x, w);
+    x.movePointer(r.x + wx + 1, r.y + wy);
+    x.movePointer(r.x + wx, r.y + wy);
+}
 
-// freeglut's pop-up menu: a border of 2 pixels around equal entries in the
-// order added; root coordinates.
+// Left press at (fromX, row), motion through the midway column, release at (toX, row).
+inline void drag(XConnection& x, WindowId w, int row, int fromX, int toX)
+{
+    const Rect r = where(x, w);
+    hover(x, w, fromX, row);
+    x.pressButton(1);
+    x.movePointer(r.x + (fromX + toX) / 2, r.y + row);
+    x.movePointer(r.x + toX, r.y + row);
+    x.releaseButton(1);
+}
+
+// freeglut's pop-up menu: a border of 2 pixels, white over grey (128),
+// around equal entries in grey 178 with black text, in the order added.
 struct PopupMenu {
     WindowId window = 0;
-    Rect frame;
+    Rect frame;  // root coordinates
     int entries = 0;
-    Rect entry(int index) const;
+    Rect entry(int index) const
+    {
+        const int h = (frame.height - 4) / entries;
+        return Rect{frame.x, frame.y + 2 + index * h, frame.width, h};
+    }
 };
-// freeglut's greys, border and text in each of the menu's entries.
-bool isDrawnMenu(const Image& menu, int entries);
-// Once the program is idle, the right button pressed at (wx, wy): the menu
-// that opens, drawn with `entries` entries before the pointer moves.
-::testing::AssertionResult pressForMenu(XConnection& x, const Program& program, WindowId w, int wx, int wy,
-                                        int entries, PopupMenu& menu);
-// A plain click, which opens the menu and leaves it open; then a click on
-// an entry, which closes it.
-::testing::AssertionResult openMenu(XConnection& x, const Program& program, WindowId w, int wx, int wy, int entries,
-                                    PopupMenu& menu);
-::testing::AssertionResult chooseFromMenu(XConnection& x, const Program& program, WindowId w, int wx, int wy,
-                                          int entries, int index);
-// One gesture: the pointer dragged from the press onto the entry and let go there.
-::testing::AssertionResult pickByDrag(XConnection& x, const Program& program, WindowId w, int wx, int wy, int entries,
-                                      int index);
-// Waits for the menu to close.
-::testing::AssertionResult closes(XConnection& x, const PopupMenu& menu);
 
-// Polls until the window shows `e` (with exactNearEditor, the fractal in
-// the editor's rows right in every pixel, where an element drawn a pixel
-// too large shows), or the fractal alone from row firstRow down.
-::testing::AssertionResult shows(XConnection& x, WindowId w, const Expected& e, const std::string& name,
-                                 bool exactNearEditor = false, Image* shown = nullptr);
-::testing::AssertionResult showsFractal(XConnection& x, WindowId w, const Image& fractal, const std::string& name,
-                                        int firstRow = editorBottom, Image* shown = nullptr);
+inline bool isDrawnMenu(const Image& menu, int entries)
+{
+    if (menu.empty() || (menu.height - 4) % entries) return false;
+    std::vector<int> text(size_t(entries), 0);
+    for (int y = 0; y < menu.height; ++y)
+        for (int x = 0; x < menu.width; ++x) {
+            const std::uint8_t* p = menu.at(x, y);
+            if (p[0] != p[1] || p[1] != p[2] || (p[0] != 0 && p[0] != 128 && p[0] != 178 && p[0] != 255)) return false;
+            if (!p[0] && y >= 2 && y < menu.height - 2) ++text[size_t(std::min((y - 2) * entries / (menu.height - 4), entries - 1))];
+        }
+    return menu.at(menu.width / 2, 0)[0] == 255 && menu.at(menu.width / 2, menu.height - 1)[0] == 128 &&
+           *std::min_element(text.begin(), text.end()) > 0;
+}
 
-bool waitForFile(const std::string& path, double timeoutSeconds = stepTimeout);
-Image readTiff(const std::string& path);  // 8-bit RGB, row 0 at the top; empty when no such TIFF
-size_t occurrences(const std::string& text, const std::string& part);
+// Once the program is idle (a menu opened during a pass is painted late),
+// the right button pressed at (wx, wy): the menu that opens, drawn with
+// `entries` entries before the pointer moves.
+inline ::testing::AssertionResult pressForMenu(XConnection& x, const Program& program, WindowId w, int wx, int wy,
+                                               int entries, PopupMenu& menu)
+{
+    if (!program.idle()) return ::testing::AssertionFailure() << "the program never came to rest";
+    waitFor([&] { return !x.popupMenu(); }, stepTimeout);  // the last one can outlive its choice a moment
+    hover(x, w, wx, wy);
+    x.pressButton(3);
+    menu = PopupMenu{0, {}, entries};
+    Image opened;
+    if (!waitFor([&] { return (menu.window = x.popupMenu()) != 0; }, stepTimeout) || !x.geometry(menu.window, menu.frame))
+        return x.releaseButton(3), ::testing::AssertionFailure() << "no pop-up menu opened at " << wx << ", " << wy;
+    if (!waitFor([&] { return isDrawnMenu(opened = x.capture(menu.window), entries); }, stepTimeout))
+        return x.releaseButton(3), ::testing::AssertionFailure() << "no menu of " << entries << " entries drawn as it "
+                                                                 "opened: " << savePicture(opened, "menu-as-opened");
+    return ::testing::AssertionSuccess();
+}
+
+inline ::testing::AssertionResult closes(XConnection& x, const PopupMenu& menu)
+{
+    if (waitFor([&] { return !x.isViewable(menu.window); }, stepTimeout)) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "the menu stayed open";
+}
+
+// A plain click, which opens the menu and leaves it open.
+inline ::testing::AssertionResult openMenu(XConnection& x, const Program& program, WindowId w, int wx, int wy,
+                                           int entries, PopupMenu& menu)
+{
+    if (auto pressed = pressForMenu(x, program, w, wx, wy, entries, menu); !pressed) return pressed;
+    x.releaseButton(3);
+    pause(0.2);
+    if (x.isViewable(menu.window)) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "a plain click closed the menu";
+}
+
+// Two clicks: one opens the menu, one on the entry picks it.
+inline ::testing::AssertionResult chooseFromMenu(XConnection& x, const Program& program, WindowId w, int wx, int wy,
+                                                 int entries, int index)
+{
+    PopupMenu menu;
+    if (auto opened = openMenu(x, program, w, wx, wy, entries, menu); !opened) return opened;
+    x.movePointer(menu.entry(index).centreX(), menu.entry(index).centreY());
+    x.click(3);
+    return closes(x, menu);
+}
+
+// One gesture: the button pressed, the pointer dragged onto the entry, let go there.
+inline ::testing::AssertionResult pickByDrag(XConnection& x, const Program& program, WindowId w, int wx, int wy,
+                                             int entries, int index)
+{
+    PopupMenu menu;
+    if (auto pressed = pressForMenu(x, program, w, wx, wy, entries, menu); !pressed) return pressed;
+    const Rect r = where(x, w), to = menu.entry(index);
+    for (int step = 1; step <= 4; ++step)
+        x.movePointer(r.x + wx + (to.centreX() - r.x - wx) * step / 4, r.y + wy + (to.centreY() - r.y - wy) * step / 4);
+    x.releaseButton(3);
+    return closes(x, menu);
+}
+
+// Polls until the window shows `e`, the picture held for a moment (a frame
+// can be caught half-way through its arrival). With exactNearEditor the
+// fractal in the editor's rows must be right in every pixel: an element
+// drawn a pixel too large shows there.
+inline ::testing::AssertionResult shows(XConnection& x, WindowId w, const Expected& e, const std::string& name,
+                                        bool exactNearEditor = false, Image* shown = nullptr)
+{
+    Image captured;
+    Mismatches m;
+    auto judge = [&] {
+        m = compareWindow(captured = x.capture(w), e);
+        return m.sizesDiffer ? false : !m.editor && (m.fractal[0] == 0 || !exactNearEditor) &&
+                                           m.fractal[0] + m.fractal[1] <= 0.01 * (m.compared[0] + m.compared[1]);
+    };
+    const bool ok = waitFor([&] { return judge() && (pause(0.05), judge()); }, stepTimeout);
+    if (shown) *shown = captured;
+    if (ok) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << name << ": " << m.editor << " editor pixels off; fractal pixels off: "
+                                         << m.fractal[0] << " in the editor's rows, " << m.fractal[1] << " of "
+                                         << m.compared[1] << " below\n  captured: " << savePicture(captured, name)
+                                         << "\n  expected: " << savePicture(e.picture, name + "-expected");
+}
+
+// The fractal alone, from row firstRow down.
+inline ::testing::AssertionResult showsFractal(XConnection& x, WindowId w, const Image& fractal,
+                                               const std::string& name, int firstRow = editorBottom,
+                                               Image* shown = nullptr)
+{
+    return shows(x, w, fractalFrom(fractal, firstRow), name, false, shown);
+}
+
+inline bool waitForFile(const std::string& path)
+{
+    return waitFor([&] { return std::filesystem::exists(path); }, stepTimeout);
+}
+
+// The picture of a TIFF, row 0 at the top; empty when there is none.
+inline Image readTiff(const std::string& path)
+{
+    std::unique_ptr<TIFF, void (*)(TIFF*)> tif(TIFFOpen(path.c_str(), "r"), TIFFClose);
+    uint32_t width = 0, height = 0;
+    if (!tif || !TIFFGetField(tif.get(), TIFFTAG_IMAGEWIDTH, &width) || !TIFFGetField(tif.get(), TIFFTAG_IMAGELENGTH, &height))
+        return {};
+    std::vector<uint32_t> rgba(size_t(width) * height);
+    if (!TIFFReadRGBAImageOriented(tif.get(), width, height, rgba.data(), ORIENTATION_TOPLEFT, 0)) return {};
+    Image image(static_cast<int>(width), static_cast<int>(height));
+    for (size_t i = 0; i < rgba.size(); ++i)
+        image.rgb[3 * i] = TIFFGetR(rgba[i]), image.rgb[3 * i + 1] = TIFFGetG(rgba[i]), image.rgb[3 * i + 2] = TIFFGetB(rgba[i]);
+    return image;
+}
+
+inline size_t occurrences(const std::string& text, const std::string& part)
+{
+    size_t n = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+    return n;
+}
 
 }  // namespace fx

@@ -1,10 +1,15 @@
 // Pictures compared the way a window's picture can be judged: the editor
-// painted over a fractal as GL rasterises it, and counts of differing pixels.
+// painted over a fractal as GL rasterises it, and counts of pixels that
+// differ beyond what rounding allows.
 #pragma once
 
 #include "support/x11.h"
 #include "transfer/transfer_function.h"
 
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <fstream>
 #include <string>
 
 namespace fx {
@@ -14,32 +19,108 @@ namespace fx {
 constexpr int editorBottom = 32, editorRight = 527, markerRow = 20;
 inline float columnX(int column) { return float(column - 10) / 512.0f; }
 
-// The fractal with the editor painted over it (a quad with corners on whole
-// pixels covers columns left..right-1 and rows top..bottom-1), and each
-// pixel's tolerance: 0 for the frames and the markers' rings, 2 for what the
-// 8-bit framebuffer may round (the bar's texels, a marker's inside), and
-// `fractal` for the fractal, whose escape counts may differ near the set.
+// A picture and each pixel's tolerance: 0 for the frames and the markers'
+// rings, 2 for what the 8-bit framebuffer may round (the bar's texels, a
+// marker's inside), `fractal` where escape counts near the set may differ,
+// `ignored` where nothing is expected.
 struct Expected {
-    static constexpr std::uint8_t fractal = 255;
+    static constexpr std::uint8_t fractal = 255, ignored = 254;
     Image picture;
     std::vector<std::uint8_t> tolerance;
 };
-Expected withEditor(const Image& fractal, const TransferFunction& tf);
+
+// The fractal with the editor over it: a quad with corners on whole pixels
+// covers columns left..right-1 and rows top..bottom-1.
+inline Expected withEditor(const Image& fractal, const TransferFunction& tf)
+{
+    Expected e{fractal, std::vector<std::uint8_t>(fractal.rgb.size() / 3, Expected::fractal)};
+    auto fill = [&e](int left, int top, int right, int bottom, const float rgb[3], std::uint8_t tolerance) {
+        for (int y = std::max(top, 0); y < std::min(bottom, e.picture.height); ++y)
+            for (int x = std::max(left, 0); x < std::min(right, e.picture.width); ++x) {
+                for (int k = 0; k < 3; ++k) e.picture.at(x, y)[k] = std::uint8_t(std::lround(std::clamp(rgb[k], 0.f, 1.f) * 255));
+                e.tolerance[size_t(y) * e.picture.width + x] = tolerance;
+            }
+    };
+    const float black[3] = {0, 0, 0}, white[3] = {1, 1, 1};
+    fill(8, 8, 524, 32, black, 0);
+    fill(9, 9, 523, 31, white, 0);
+    // The bar is as wide as the table has texels: column 10 + i shows texel i.
+    for (int i = 0; i < tableSize; ++i) fill(10 + i, 10, 11 + i, 30, &tf.colourTable[4 * size_t(i)], 2);
+    // A 10 x 10 square about (512 x + 10, 20), its ring in the colour that
+    // contrasts with the point's in every channel.
+    for (const ControlPoint& p : tf.points) {
+        const int cx = int(512.0 * p.x + 10.0);
+        const float ring[3] = {p.red < 0.5f ? 1.f : 0.f, p.green < 0.5f ? 1.f : 0.f, p.blue < 0.5f ? 1.f : 0.f},
+                    inside[3] = {p.red, p.green, p.blue};
+        fill(cx - 5, 15, cx + 5, 25, ring, 0);
+        fill(cx - 4, 16, cx + 4, 24, inside, 2);
+    }
+    return e;
+}
+
+// The fractal from row firstRow down, nothing above it.
+inline Expected fractalFrom(const Image& fractal, int firstRow)
+{
+    Expected e{fractal, std::vector<std::uint8_t>(fractal.rgb.size() / 3, Expected::fractal)};
+    std::fill_n(e.tolerance.begin(), size_t(std::clamp(firstRow, 0, fractal.height)) * fractal.width, Expected::ignored);
+    return e;
+}
+
+inline int largestDifference(const std::uint8_t* a, const std::uint8_t* b)
+{
+    return std::max({std::abs(a[0] - b[0]), std::abs(a[1] - b[1]), std::abs(a[2] - b[2])});
+}
+
+// Editor pixels off; fractal pixels off (more than 3) and compared, in the
+// editor's rows (0 .. 39) and below them.
+struct Mismatches {
+    bool sizesDiffer = false;
+    long editor = 0, fractal[2] = {0, 0}, compared[2] = {0, 0};
+};
+
+inline Mismatches compareWindow(const Image& captured, const Expected& e)
+{
+    Mismatches m;
+    m.sizesDiffer = captured.width != e.picture.width || captured.height != e.picture.height;
+    for (int y = 0; y < captured.height && !m.sizesDiffer; ++y)
+        for (int x = 0; x < captured.width; ++x) {
+            const int worst = largestDifference(captured.at(x, y), e.picture.at(x, y));
+            const std::uint8_t tolerance = e.tolerance[size_t(y) * captured.width + x];
+            if (tolerance == Expected::fractal) ++m.compared[y >= 40], m.fractal[y >= 40] += worst > 3;
+            else if (tolerance != Expected::ignored) m.editor += worst > tolerance;
+        }
+    return m;
+}
 
 struct Difference {
     long compared = 0, exceeding = 0;  // pixels with a channel off by more than the tolerance
-    int largest = 0, worstX = -1, worstY = -1;
     bool sizesDiffer = false;
     double share() const { return compared ? double(exceeding) / double(compared) : 1.0; }
-    // Within what rounding and llvmpipe's arithmetic allow a fractal.
-    bool similar() const { return !sizesDiffer && exceeding <= 0.01 * compared; }
-    std::string describe() const;
+    bool similar() const { return !sizesDiffer && share() <= 0.01; }  // within rounding and llvmpipe's arithmetic
+    std::string describe() const
+    {
+        return sizesDiffer ? "the pictures differ in size" : std::to_string(exceeding) + " of " + std::to_string(compared) + " pixels beyond tolerance";
+    }
 };
-// Compares the rows [firstRow, lastRow) (lastRow < 0: to the bottom).
-Difference compareImages(const Image& a, const Image& b, int tolerance = 3, int firstRow = 0, int lastRow = -1);
 
-// Writes <name>.ppm into $FRAKTALE_TEST_ARTIFACTS (or /tmp) for a failure's
-// message; returns the path.
-std::string savePicture(const Image& image, const std::string& name);
+// Compares the rows [firstRow, lastRow) (lastRow < 0: to the bottom).
+inline Difference compareImages(const Image& a, const Image& b, int tolerance = 3, int firstRow = 0, int lastRow = -1)
+{
+    Difference d;
+    d.sizesDiffer = a.width != b.width || a.height != b.height;
+    for (int y = std::max(firstRow, 0); !d.sizesDiffer && y < (lastRow < 0 ? a.height : lastRow); ++y)
+        for (int x = 0; x < a.width; ++x) ++d.compared, d.exceeding += largestDifference(a.at(x, y), b.at(x, y)) > tolerance;
+    return d;
+}
+
+// Writes <name>.ppm into $FRAKTALE_TEST_ARTIFACTS (or /tmp) for a failure's message.
+inline std::string savePicture(const Image& image, const std::string& name)
+{
+    const char* folder = std::getenv("FRAKTALE_TEST_ARTIFACTS");
+    const std::string path = std::string(folder && *folder ? folder : "/tmp") + "/" + name + ".ppm";
+    std::ofstream(path, std::ios::binary) << "P6\n" << image.width << " " << image.height << "\n255\n"
+                                          << std::string(image.rgb.begin(), image.rgb.end());
+    return path;
+}
 
 }  // namespace fx
