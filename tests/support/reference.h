@@ -1,44 +1,94 @@
 // The fractal pictures worked out on the CPU with the fragment programs'
-// arithmetic in single precision, and the comparisons of captured pictures
-// with them. A captured picture is judged against this, never against a
-// stored picture.
+// arithmetic in single precision (shader_arithmetic.h), as the windows show
+// them: a captured picture is judged against this, never against a stored one.
 #pragma once
 
 #include "app/navigation.h"
 #include "support/pictures.h"
+#include "support/shader_arithmetic.h"
 #include "transfer/transfer_function.h"
 
-#include <string>
+#include <algorithm>
+#include <cmath>
 #include <vector>
 
 namespace fx {
 
 struct View {
-    float left;
-    float right;
-    float bottom;
-    float top;
+    float left, right, bottom, top;
 };
 
 // The views the windows start with.
-constexpr View mandelbrotHome{-2.0f, 1.0f, -1.5f, 1.5f};
-constexpr View juliaHome{-2.0f, 2.0f, -2.0f, 2.0f};
+constexpr View mandelbrotHome{-2.0f, 1.0f, -1.5f, 1.5f}, juliaHome{-2.0f, 2.0f, -2.0f, 2.0f};
 
 // Window 1's (Mandelbrot) or 2's (Julia) transfer function at its defaults,
 // from the product's own model code.
-TransferFunction defaults(int windowNumber);
+inline TransferFunction defaults(int windowNumber)
+{
+    TransferFunction tf;
+    tf.initialiseModel(windowNumber);
+    return tf;
+}
+
+inline FractalWindow windowShowing(const View& view)
+{
+    FractalWindow w;
+    w.viewLeft = view.left, w.viewRight = view.right, w.viewBottom = view.bottom, w.viewTop = view.top;
+    return w;
+}
 
 // By the viewer's own navigation arithmetic, for an 800 x 800 window: the
 // view after wheel notches at window pixel (px, py) (a notch is a press and
-// a release of the wheel button, and each zooms), and the Julia constant a
-// left click there picks.
-View afterNotches(const View& view, int px, int py, ZoomDirection direction, int notches = 1);
-void constantAt(const View& mandelbrot, int px, int py, float& cr, float& ci);
+// a release, and each zooms), and the Julia constant a left click there picks.
+inline View afterNotches(const View& view, int px, int py, ZoomDirection direction, int notches = 1)
+{
+    FractalWindow w = windowShowing(view);
+    trackPointer(w, px, py);
+    for (int step = 0; step < 2 * notches; ++step) zoomView(w, direction);
+    return View{w.viewLeft, w.viewRight, w.viewBottom, w.viewTop};
+}
 
-// Pictures as the windows show them: row 0 at the top, each pixel the
-// colour at its centre, channels rounded to 8 bits.
-Image renderMandelbrot(const View& view, const std::vector<float>& table, int width = 800, int height = 800);
-Image renderJulia(const View& view, float cr, float ci, const std::vector<float>& table, int width = 800,
-                  int height = 800);
+inline void constantAt(const View& mandelbrot, int px, int py, float& cr, float& ci)
+{
+    FractalWindow w = windowShowing(mandelbrot);
+    trackPointer(w, px, py);
+    juliaConstantFromPointer(w, cr, ci);
+}
+
+// Row 0 at the top, each pixel's orbit from the complex number at its
+// centre, coloured by a GL_LINEAR read of the table at the programs'
+// coordinate (0.5 + 511 s) / 512 and rounded to 8 bits as GL does.
+template <typename OrbitAt>
+Image render(const View& v, const std::vector<float>& table, int width, int height, OrbitAt orbitAt)
+{
+    Image image(width, height);
+    const float limit = iterationLimit(std::max((v.right - v.left) / float(width), (v.top - v.bottom) / float(height)));
+    const int texels = int(table.size() / 4);
+    for (int j = 0; j < height; ++j)
+        for (int i = 0; i < width; ++i) {
+            const Orbit o = orbitAt(float(v.left + (i + 0.5) / width * (double(v.right) - v.left)),
+                                    float(v.top - (j + 0.5) / height * (double(v.top) - v.bottom)), limit);
+            const float mu = std::max(o.n - std::log2(std::log2(o.r)) + 3.0f, 0.0f);
+            const float s = o.escaped ? std::clamp(std::log2(mu + 1.0f) / std::log2(limit + 1.0f), 0.0f, 1.0f) : 1.0f;
+            const float x = (0.5f + s * 511.0f) / 512.0f * float(texels) - 0.5f, frac = x - std::floor(x);
+            const int i0 = std::clamp(int(std::floor(x)), 0, texels - 1), i1 = std::clamp(int(std::floor(x)) + 1, 0, texels - 1);
+            for (int k = 0; k < 3; ++k)
+                image.at(i, j)[k] = std::uint8_t(std::lround(
+                    std::clamp((1.0f - frac) * table[4 * i0 + k] + frac * table[4 * i1 + k], 0.0f, 1.0f) * 255.0f));
+        }
+    return image;
+}
+
+inline Image renderMandelbrot(const View& view, const std::vector<float>& table, int width = 800, int height = 800)
+{
+    return render(view, table, width, height, mandelbrotOrbit);
+}
+
+inline Image renderJulia(const View& view, float cr, float ci, const std::vector<float>& table, int width = 800,
+                         int height = 800)
+{
+    const Trap trap = juliaTrap(cr, ci);
+    return render(view, table, width, height, [&](float x, float y, float limit) { return juliaOrbit(x, y, cr, ci, limit, trap); });
+}
 
 }  // namespace fx
