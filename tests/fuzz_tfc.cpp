@@ -18,11 +18,7 @@ void check(bool condition)
 
 bool sameBits(const std::vector<ControlPoint>& a, const std::vector<ControlPoint>& b)
 {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (std::memcmp(&a[i], &b[i], sizeof(ControlPoint)) != 0) return false;
-    }
-    return true;
+    return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(ControlPoint)) == 0;
 }
 
 }  // namespace
@@ -31,25 +27,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const std::string bytes(reinterpret_cast<const char*>(data), size);
     check(fromStoredForm(toStoredForm(bytes)) == bytes);
-
     const std::vector<ControlPoint> sentinel = {ControlPoint{0.25f, 0.5f, 1, 0, 1}};
-    std::vector<ControlPoint> points = sentinel;
-    if (!decodeTfc(bytes, points)) {
-        check(sameBits(points, sentinel));
-        return 0;
-    }
+    std::vector<ControlPoint> points = sentinel, again;
+    if (!decodeTfc(bytes, points)) return check(sameBits(points, sentinel)), 0;
     // Every point takes 20 bytes of the content after the 4-byte count.
     check(points.size() <= (size >= 4 ? (size - 4) / 20 : 0));
-    for (const ControlPoint& p : points) {
-        check(std::isfinite(p.x) && std::isfinite(p.red) && std::isfinite(p.green) && std::isfinite(p.blue));
-        check(p.y == 0.5f);
-    }
-
+    for (const ControlPoint& p : points)
+        check(std::isfinite(p.x) && std::isfinite(p.red) && std::isfinite(p.green) && std::isfinite(p.blue) && p.y == 0.5f);
     const std::string encoded = encodeTfc(points);
     check(fromStoredForm(encoded).size() == 4 + 20 * points.size());
-    std::vector<ControlPoint> again;
-    check(decodeTfc(encoded, again));
-    check(sameBits(again, points));
-    check(encodeTfc(again) == encoded);
+    check(decodeTfc(encoded, again) && sameBits(again, points) && encodeTfc(again) == encoded);
     return 0;
 }
