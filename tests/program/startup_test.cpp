@@ -34,10 +34,10 @@ TEST(Startup, WindowsPicturesNavigationResizeAndExit)
     const Image mandelbrotBefore = x.capture(m), juliaBefore = x.capture(j);
 
     // Events the views must ignore: the wheel and a click over the editor
-    // area (its corners are window pixels (6, 6) and (526, 34)), and the
-    // Julia window's left button, held and dragged or not.
-    for (const auto& [w, wx, wy, button] : {std::tuple{m, 6, 6, 4}, {m, 526, 34, 5}, {m, 300, 20, 1}, {j, 300, 20, 4},
-                                            {j, 200, 600, 1}}) {
+    // area (its corners are window pixels (6, 6) and (526, 34)), the middle
+    // button, and the Julia window's left button, held and dragged or not.
+    for (const auto& [w, wx, wy, button] : {std::tuple{m, 6, 6, 4}, {m, 526, 34, 5}, {m, 300, 20, 1}, {m, 600, 600, 2},
+                                            {j, 300, 20, 4}, {j, 200, 600, 1}}) {
         hover(x, w, wx, wy);
         x.click(button);
     }
