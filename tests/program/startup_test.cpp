@@ -1,9 +1,8 @@
-// The viewer from its start to its end as a user sees it: the two windows
-// side by side, an idle program that leaves the processor alone, the first
-// pictures with the editor over them pixel for pixel, the wheel, a click and
-// a drag in each window, a resized window, and "Exit"; and a start without
-// shader files. Each picture is judged against the CPU reference of the view
-// or constant it should show.
+// The viewer from start to end as a user sees it: the two windows side by
+// side, an idle program that leaves the processor alone, the first pictures
+// with the editor over them pixel for pixel, the wheel, a click and a drag
+// in each window, a resize, and "Exit"; and a start without shader files.
+// Each picture is judged against the CPU reference of what it should show.
 #include "support/gestures.h"
 
 #include <X11/keysym.h>
@@ -33,24 +32,20 @@ TEST(Startup, WindowsPicturesNavigationResizeAndExit)
     EXPECT_TRUE(shows(x, j, withEditor(renderJulia(juliaHome, 0, 0, juliaTable), juliaColours), "startup-julia", true));
     const Image mandelbrotBefore = x.capture(m), juliaBefore = x.capture(j);
 
-    // Events the views must ignore: the wheel and a click over the editor
-    // area (its corners are window pixels (6, 6) and (526, 34)), the middle
-    // button, and the Julia window's left button, held and dragged or not.
+    // Ignored: the wheel and a click over the editor area (corners (6, 6)
+    // and (526, 34)), the middle button, and the Julia window's left button,
+    // held and dragged or not.
     for (const auto& [w, wx, wy, button] : {std::tuple{m, 6, 6, 4}, {m, 526, 34, 5}, {m, 300, 20, 1}, {m, 600, 600, 2},
-                                            {j, 300, 20, 4}, {j, 200, 600, 1}}) {
-        hover(x, w, wx, wy);
-        x.click(button);
-    }
+                                            {j, 300, 20, 4}, {j, 200, 600, 1}})
+        hover(x, w, wx, wy), x.click(button);
     x.pressButton(1);
     hover(x, j, 500, 500);
     x.releaseButton(1);
     ASSERT_TRUE(program.idle());
-    EXPECT_TRUE(x.capture(m) == mandelbrotBefore) << "the Mandelbrot window changed";
-    EXPECT_TRUE(x.capture(j) == juliaBefore) << "the Julia window changed";
+    EXPECT_TRUE(x.capture(m) == mandelbrotBefore && x.capture(j) == juliaBefore) << "an ignored event changed a window";
 
     // A click at the centre of the default view picks -0.5; every stop of a
-    // drag shows the Julia set of the point under the pointer while the
-    // button is held, the last one (inside the main cardioid) after it.
+    // drag shows the Julia set under the pointer while the button is held.
     hover(x, m, 400, 400);
     x.click(1);
     EXPECT_TRUE(showsFractal(x, j, renderJulia(juliaHome, -0.5f, 0, juliaTable), "click-centre-julia"));
@@ -68,10 +63,9 @@ TEST(Startup, WindowsPicturesNavigationResizeAndExit)
     const Image juliaPicked = x.capture(j);
 
     // Off-centre, so that a zoom about the wrong point shows as well as one
-    // in the wrong direction; then back out about the same point. The point
-    // under the pointer stays put both ways and the extent goes by 0.8
-    // twice, then by 1.2 twice: worked out from what a zoom must keep, not
-    // from the viewer's code.
+    // in the wrong direction; then back out about the same point. Each notch
+    // is two steps that keep the point under the pointer and scale the
+    // extent by 0.8 in, 1.2 out: worked out here, not by the viewer's code.
     hover(x, m, 200, 600);
     x.wheel(true);
     EXPECT_TRUE(showsFractal(x, m, renderMandelbrot(afterNotches(mandelbrotHome, 200, 600, ZoomDirection::in),
@@ -79,14 +73,9 @@ TEST(Startup, WindowsPicturesNavigationResizeAndExit)
     ASSERT_TRUE(program.idle());
     EXPECT_TRUE(x.capture(j) == juliaPicked) << "a zoom in the Mandelbrot window changed the other";
     x.wheel(false);
-    const double f = 0.8 * 0.8 * 1.2 * 1.2;
-    auto axis = [f](float lo, float hi, double p, float& newLo, float& newHi) {
-        const double anchor = lo + p * (double(hi) - lo), extent = (double(hi) - lo) * f;
-        newLo = float(anchor - p * extent), newHi = float(anchor + (1 - p) * extent);
-    };
-    View back{};
-    axis(mandelbrotHome.left, mandelbrotHome.right, 0.25, back.left, back.right);
-    axis(mandelbrotHome.bottom, mandelbrotHome.top, 0.25, back.bottom, back.top);
+    const double f = 0.8 * 0.8 * 1.2 * 1.2;  // the pointer at a quarter of each axis from its low end
+    const View back{float(-2.0 + 0.75 * (1 - f)), float(-2.0 + 0.75 + 2.25 * f), float(-1.5 + 0.75 * (1 - f)),
+                    float(-1.5 + 0.75 + 2.25 * f)};
     EXPECT_TRUE(showsFractal(x, m, renderMandelbrot(back, mandelbrotTable), "wheel-in-then-out"));
     ASSERT_TRUE(program.idle());
     const Image mandelbrotShown = x.capture(m);
@@ -97,8 +86,7 @@ TEST(Startup, WindowsPicturesNavigationResizeAndExit)
     ASSERT_TRUE(program.idle());
     EXPECT_TRUE(x.capture(m) == mandelbrotShown) << "a zoom in the Julia window changed the other";
 
-    // The editor is drawn in window pixels from the top edge: it keeps its
-    // place and size whatever the window's height.
+    // The editor keeps its place and size whatever the window's height.
     x.resizeWindow(m, 800, 500);
     // Mesa sometimes draws the first pass after a resize into a buffer of the
     // old size; the pass an expose brings once the size has settled is right.
@@ -107,8 +95,7 @@ TEST(Startup, WindowsPicturesNavigationResizeAndExit)
     EXPECT_TRUE(shows(x, m, withEditor(renderMandelbrot(back, mandelbrotTable, 800, 500), mandelbrotColours),
                       "resized-mandelbrot"));
 
-    // Below the editor the right button gives the window menu: "Bild
-    // speichern", "Exit".
+    // Below the editor the right button gives the window menu: "Bild speichern", "Exit".
     ASSERT_TRUE(chooseFromMenu(x, program, j, 400, 400, 2, 1));
     EXPECT_TRUE(program.endsCleanly());
 }
@@ -118,13 +105,12 @@ TEST(Startup, MissingShaderFilesAreReportedAndTheViewerStillRuns)
     XConnection x;
     Program program(false);
     ASSERT_TRUE(program.ready(x));
-    std::string expected;
+    std::string expected, reported, out = program.output();
     for (const char* name : {"mandelbrot_vertex", "mandelbrot_fragment", "transferFunction_vertex",
                              "transferFunction_fragment", "julia_vertex", "julia_fragment", "transferFunction_vertex",
                              "transferFunction_fragment"})
         expected += "\nShader Source File ('" + std::string(name) + ".glsl') konnte nicht geladen werden... \n";
     // Compile logs may follow each pair of messages; the messages come in order.
-    std::string reported, out = program.output();
     for (size_t at = out.find("\nShader Source"); at != std::string::npos; at = out.find("\nShader Source", at + 1))
         reported += out.substr(at, out.find(" \n", at) + 2 - at);
     EXPECT_EQ(reported, expected) << out;

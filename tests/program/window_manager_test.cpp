@@ -1,21 +1,17 @@
-// The menus on a desktop: openbox frames both windows and puts their client
-// areas below a title bar, where freeglut on its own picks the wrong entry
-// (or none) on a button release and leaves a menu blank until the pointer
-// moves (app/menu_workaround.cpp). In both windows a press-drag-release on
-// an editor menu and on the window menu, each judged by what it does, every
-// menu judged drawn before the pointer moves; and a plain click, which opens
-// the menu and picks nothing, with a press just below the menu, which closes
-// it and picks nothing either.
+// The menus on a desktop, where openbox puts each window below a title bar
+// and freeglut on its own picks the wrong entry (or none) on a release and
+// leaves a new menu blank (app/menu_workaround.cpp): press-drag-release on
+// editor and window menus in both windows, each judged by what it does; a
+// plain click, which leaves the menu open, and a press below it, which
+// closes it; neither may pick anything.
 #include "support/gestures.h"
-#include "support/scripted_zenity.h"
 
 namespace fx {
 namespace {
 
 TEST(WindowManager, MenusPickTheEntryUnderThePointerOnRelease)
 {
-    // scripts/test starts an X server with openbox for this test alone: a
-    // killed window manager would leave freeglut a dangling window to fail on.
+    // An X server with openbox for this test alone (scripts/test).
     const char* desktop = std::getenv("FRAKTALE_WM_DISPLAY");
     ASSERT_TRUE(desktop && *desktop) << "FRAKTALE_WM_DISPLAY names no X server with openbox";
     setenv("DISPLAY", desktop, 1);
@@ -30,9 +26,7 @@ TEST(WindowManager, MenusPickTheEntryUnderThePointerOnRelease)
     const WindowId m = program.mandelbrot(), j = program.julia();
     Rect mr, jr;
     ASSERT_TRUE(x.geometry(m, mr) && x.geometry(j, jr));
-    // Framed: each client area below a title bar. No offsets are assumed.
-    ASSERT_GT(mr.y, 0);
-    ASSERT_GT(jr.y, 0);
+    ASSERT_TRUE(mr.y > 0 && jr.y > 0) << "not framed";
 
     // Mandelbrot editor, over empty bar space: "Neuen Kontrollpunkt setzen".
     ASSERT_TRUE(pickByDrag(x, program, m, 200, markerRow, 3, 0));
@@ -46,9 +40,8 @@ TEST(WindowManager, MenusPickTheEntryUnderThePointerOnRelease)
     ASSERT_TRUE(waitForFile(out.file("julia.tfc"))) << program.output();
     EXPECT_EQ(readFile(out.file("julia.tfc")), encodeTfc(defaults(2).points));
 
-    // The Mandelbrot window menu opened with a plain click: drawn, open, and
-    // nothing picked. A press just below it closes it; on its own, freeglut
-    // takes that press for one on the entry a title bar's height above it.
+    // On its own, freeglut takes a press below the menu for one on the
+    // entry a title bar's height above it.
     PopupMenu menu;
     ASSERT_TRUE(openMenu(x, program, m, 400, 400, 2, menu));
     x.movePointer(menu.frame.centreX(), menu.frame.y + menu.frame.height + 8);
@@ -58,8 +51,7 @@ TEST(WindowManager, MenusPickTheEntryUnderThePointerOnRelease)
     ASSERT_TRUE(program.running()) << "a press below the menu chose \"Exit\"";
     EXPECT_EQ(zenity.calls().size(), 1u) << "the click or the press below the menu chose \"Bild speichern\"";
 
-    // The window menus: "Bild speichern" in the Mandelbrot window, "Exit" in
-    // the Julia window.
+    // "Bild speichern" in the Mandelbrot window, "Exit" in the Julia window.
     ASSERT_TRUE(pickByDrag(x, program, m, 400, 400, 2, 0));
     ASSERT_TRUE(waitForFile(out.file("mandelbrot.tif"))) << program.output();
     EXPECT_EQ(readTiff(out.file("mandelbrot.tif")).width, 800);

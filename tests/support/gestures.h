@@ -6,22 +6,17 @@
 
 #include "support/reference.h"
 #include "support/scripted_zenity.h"
-#include "support/x11.h"
 
 #include <fcntl.h>
-#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <tiffio.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <iterator>
 #include <optional>
 #include <sstream>
-#include <utility>
 
 namespace fx {
 
@@ -30,10 +25,10 @@ constexpr double startTimeout = 90, stepTimeout = 60;
 
 class Program {
 public:
+    // The log lies beside the working directory, so a test can list what
+    // the program wrote there.
     explicit Program(bool withShaders = true) : workDir_(folder_.file("work")), logPath_(folder_.file("output.log"))
     {
-        // The log lies beside the working directory, so a test can list
-        // what the program wrote there.
         namespace fs = std::filesystem;
         fs::create_directory(workDir_);
         for (const char* name : {"mandelbrot_vertex.glsl", "mandelbrot_fragment.glsl", "julia_vertex.glsl",
@@ -123,12 +118,12 @@ public:
 
 private:
     // The editor's frame, black around white, along the top of a drawn window.
-    static bool showsEditorFrame(const Image& image)
+    static bool showsEditorFrame(const Image& im)
     {
-        for (int x = 9; x <= 522 && image.width >= 530 && image.height >= 40; ++x)
-            if ((image.at(x, 8)[0] | image.at(x, 8)[1] | image.at(x, 8)[2]) || (image.at(x, 9)[0] & image.at(x, 9)[1] & image.at(x, 9)[2]) != 255)
+        for (int x = 9; x <= 522 && im.width >= 530 && im.height >= 40; ++x)
+            if ((im.at(x, 8)[0] | im.at(x, 8)[1] | im.at(x, 8)[2]) || (im.at(x, 9)[0] & im.at(x, 9)[1] & im.at(x, 9)[2]) != 255)
                 return false;
-        return image.width >= 530 && image.height >= 40;
+        return im.width >= 530 && im.height >= 40;
     }
     TempFolder folder_;
     std::string workDir_, logPath_;
@@ -165,11 +160,7 @@ struct PopupMenu {
     WindowId window = 0;
     Rect frame;  // root coordinates
     int entries = 0;
-    Rect entry(int index) const
-    {
-        const int h = (frame.height - 4) / entries;
-        return Rect{frame.x, frame.y + 2 + index * h, frame.width, h};
-    }
+    Rect entry(int i) const { const int h = (frame.height - 4) / entries; return {frame.x, frame.y + 2 + i * h, frame.width, h}; }
 };
 
 inline bool isDrawnMenu(const Image& menu, int entries)
@@ -180,17 +171,24 @@ inline bool isDrawnMenu(const Image& menu, int entries)
         for (int x = 0; x < menu.width; ++x) {
             const std::uint8_t* p = menu.at(x, y);
             if (p[0] != p[1] || p[1] != p[2] || (p[0] != 0 && p[0] != 128 && p[0] != 178 && p[0] != 255)) return false;
-            if (!p[0] && y >= 2 && y < menu.height - 2) ++text[size_t(std::min((y - 2) * entries / (menu.height - 4), entries - 1))];
+            if (!p[0] && y >= 2 && y < menu.height - 2) ++text[size_t((y - 2) * entries / (menu.height - 4))];
         }
     return menu.at(menu.width / 2, 0)[0] == 255 && menu.at(menu.width / 2, menu.height - 1)[0] == 128 &&
            *std::min_element(text.begin(), text.end()) > 0;
 }
 
+inline ::testing::AssertionResult closes(XConnection& x, const PopupMenu& menu)
+{
+    if (waitFor([&] { return !x.isViewable(menu.window); }, stepTimeout)) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "the menu stayed open";
+}
+
 // Once the program is idle (a menu opened during a pass is painted late),
-// the right button pressed at (wx, wy): the menu that opens, drawn with
-// `entries` entries before the pointer moves.
-inline ::testing::AssertionResult pressForMenu(XConnection& x, const Program& program, WindowId w, int wx, int wy,
-                                               int entries, PopupMenu& menu)
+// the right button pressed at (wx, wy): the menu that opens must be drawn
+// with `entries` entries before the pointer moves. Released at once, a
+// plain click, it must stay open.
+inline ::testing::AssertionResult openMenu(XConnection& x, const Program& program, WindowId w, int wx, int wy,
+                                           int entries, PopupMenu& menu, bool release = true)
 {
     if (!program.idle()) return ::testing::AssertionFailure() << "the program never came to rest";
     waitFor([&] { return !x.popupMenu(); }, stepTimeout);  // the last one can outlive its choice a moment
@@ -203,20 +201,7 @@ inline ::testing::AssertionResult pressForMenu(XConnection& x, const Program& pr
     if (!waitFor([&] { return isDrawnMenu(opened = x.capture(menu.window), entries); }, stepTimeout))
         return x.releaseButton(3), ::testing::AssertionFailure() << "no menu of " << entries << " entries drawn as it "
                                                                  "opened: " << savePicture(opened, "menu-as-opened");
-    return ::testing::AssertionSuccess();
-}
-
-inline ::testing::AssertionResult closes(XConnection& x, const PopupMenu& menu)
-{
-    if (waitFor([&] { return !x.isViewable(menu.window); }, stepTimeout)) return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "the menu stayed open";
-}
-
-// A plain click, which opens the menu and leaves it open.
-inline ::testing::AssertionResult openMenu(XConnection& x, const Program& program, WindowId w, int wx, int wy,
-                                           int entries, PopupMenu& menu)
-{
-    if (auto pressed = pressForMenu(x, program, w, wx, wy, entries, menu); !pressed) return pressed;
+    if (!release) return ::testing::AssertionSuccess();
     x.releaseButton(3);
     pause(0.2);
     if (x.isViewable(menu.window)) return ::testing::AssertionSuccess();
@@ -239,7 +224,7 @@ inline ::testing::AssertionResult pickByDrag(XConnection& x, const Program& prog
                                              int entries, int index)
 {
     PopupMenu menu;
-    if (auto pressed = pressForMenu(x, program, w, wx, wy, entries, menu); !pressed) return pressed;
+    if (auto pressed = openMenu(x, program, w, wx, wy, entries, menu, false); !pressed) return pressed;
     const Rect r = where(x, w), to = menu.entry(index);
     for (int step = 1; step <= 4; ++step)
         x.movePointer(r.x + wx + (to.centreX() - r.x - wx) * step / 4, r.y + wy + (to.centreY() - r.y - wy) * step / 4);
@@ -256,11 +241,7 @@ inline ::testing::AssertionResult shows(XConnection& x, WindowId w, const Expect
 {
     Image captured;
     Mismatches m;
-    auto judge = [&] {
-        m = compareWindow(captured = x.capture(w), e);
-        return m.sizesDiffer ? false : !m.editor && (m.fractal[0] == 0 || !exactNearEditor) &&
-                                           m.fractal[0] + m.fractal[1] <= 0.01 * (m.compared[0] + m.compared[1]);
-    };
+    auto judge = [&] { return (m = compareWindow(captured = x.capture(w), e)).within(0.01, exactNearEditor); };
     const bool ok = waitFor([&] { return judge() && (pause(0.05), judge()); }, stepTimeout);
     if (shown) *shown = captured;
     if (ok) return ::testing::AssertionSuccess();
@@ -272,10 +253,9 @@ inline ::testing::AssertionResult shows(XConnection& x, WindowId w, const Expect
 
 // The fractal alone, from row firstRow down.
 inline ::testing::AssertionResult showsFractal(XConnection& x, WindowId w, const Image& fractal,
-                                               const std::string& name, int firstRow = editorBottom,
-                                               Image* shown = nullptr)
+                                               const std::string& name, int firstRow = editorBottom)
 {
-    return shows(x, w, fractalFrom(fractal, firstRow), name, false, shown);
+    return shows(x, w, fractalFrom(fractal, firstRow), name);
 }
 
 inline bool waitForFile(const std::string& path)
@@ -296,13 +276,6 @@ inline Image readTiff(const std::string& path)
     for (size_t i = 0; i < rgba.size(); ++i)
         image.rgb[3 * i] = TIFFGetR(rgba[i]), image.rgb[3 * i + 1] = TIFFGetG(rgba[i]), image.rgb[3 * i + 2] = TIFFGetB(rgba[i]);
     return image;
-}
-
-inline size_t occurrences(const std::string& text, const std::string& part)
-{
-    size_t n = 0;
-    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
-    return n;
 }
 
 }  // namespace fx

@@ -66,16 +66,19 @@ inline Expected fractalFrom(const Image& fractal, int firstRow)
     return e;
 }
 
-inline int largestDifference(const std::uint8_t* a, const std::uint8_t* b)
-{
-    return std::max({std::abs(a[0] - b[0]), std::abs(a[1] - b[1]), std::abs(a[2] - b[2])});
-}
-
-// Editor pixels off; fractal pixels off (more than 3) and compared, in the
-// editor's rows (0 .. 39) and below them.
+// Editor pixels beyond their tolerance; fractal pixels off by more than 3,
+// and those compared, in the editor's rows (0 .. 39) and below them.
 struct Mismatches {
     bool sizesDiffer = false;
     long editor = 0, fractal[2] = {0, 0}, compared[2] = {0, 0};
+    // Within rounding and llvmpipe's arithmetic: no editor pixel off, and a
+    // share of the fractal's (none in the editor's rows, if asked).
+    bool within(double share, bool exactNearEditor = false) const
+    {
+        return !sizesDiffer && !editor && !(exactNearEditor && fractal[0]) &&
+               fractal[0] + fractal[1] <= share * double(compared[0] + compared[1]);
+    }
+    double share() const { return double(fractal[0] + fractal[1]) / double(std::max(compared[0] + compared[1], 1L)); }
 };
 
 inline Mismatches compareWindow(const Image& captured, const Expected& e)
@@ -84,33 +87,12 @@ inline Mismatches compareWindow(const Image& captured, const Expected& e)
     m.sizesDiffer = captured.width != e.picture.width || captured.height != e.picture.height;
     for (int y = 0; y < captured.height && !m.sizesDiffer; ++y)
         for (int x = 0; x < captured.width; ++x) {
-            const int worst = largestDifference(captured.at(x, y), e.picture.at(x, y));
-            const std::uint8_t tolerance = e.tolerance[size_t(y) * captured.width + x];
+            const std::uint8_t *a = captured.at(x, y), *b = e.picture.at(x, y), tolerance = e.tolerance[size_t(y) * captured.width + x];
+            const int worst = std::max({std::abs(a[0] - b[0]), std::abs(a[1] - b[1]), std::abs(a[2] - b[2])});
             if (tolerance == Expected::fractal) ++m.compared[y >= 40], m.fractal[y >= 40] += worst > 3;
             else if (tolerance != Expected::ignored) m.editor += worst > tolerance;
         }
     return m;
-}
-
-struct Difference {
-    long compared = 0, exceeding = 0;  // pixels with a channel off by more than the tolerance
-    bool sizesDiffer = false;
-    double share() const { return compared ? double(exceeding) / double(compared) : 1.0; }
-    bool similar() const { return !sizesDiffer && share() <= 0.01; }  // within rounding and llvmpipe's arithmetic
-    std::string describe() const
-    {
-        return sizesDiffer ? "the pictures differ in size" : std::to_string(exceeding) + " of " + std::to_string(compared) + " pixels beyond tolerance";
-    }
-};
-
-// Compares the rows [firstRow, lastRow) (lastRow < 0: to the bottom).
-inline Difference compareImages(const Image& a, const Image& b, int tolerance = 3, int firstRow = 0, int lastRow = -1)
-{
-    Difference d;
-    d.sizesDiffer = a.width != b.width || a.height != b.height;
-    for (int y = std::max(firstRow, 0); !d.sizesDiffer && y < (lastRow < 0 ? a.height : lastRow); ++y)
-        for (int x = 0; x < a.width; ++x) ++d.compared, d.exceeding += largestDifference(a.at(x, y), b.at(x, y)) > tolerance;
-    return d;
 }
 
 // Writes <name>.ppm into $FRAKTALE_TEST_ARTIFACTS (or /tmp) for a failure's message.

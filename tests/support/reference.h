@@ -30,29 +30,27 @@ inline TransferFunction defaults(int windowNumber)
     return tf;
 }
 
-inline FractalWindow windowShowing(const View& view)
+// By the viewer's own navigation arithmetic, an 800 x 800 window showing
+// `view` with the pointer at window pixel (px, py); the view after wheel
+// notches there (a notch is a press and a release, and each zooms), and the
+// Julia constant a left click there picks.
+inline FractalWindow pointedAt(const View& view, int px, int py)
 {
     FractalWindow w;
     w.viewLeft = view.left, w.viewRight = view.right, w.viewBottom = view.bottom, w.viewTop = view.top;
-    return w;
+    return trackPointer(w, px, py), w;
 }
 
-// By the viewer's own navigation arithmetic, for an 800 x 800 window: the
-// view after wheel notches at window pixel (px, py) (a notch is a press and
-// a release, and each zooms), and the Julia constant a left click there picks.
 inline View afterNotches(const View& view, int px, int py, ZoomDirection direction, int notches = 1)
 {
-    FractalWindow w = windowShowing(view);
-    trackPointer(w, px, py);
+    FractalWindow w = pointedAt(view, px, py);
     for (int step = 0; step < 2 * notches; ++step) zoomView(w, direction);
     return View{w.viewLeft, w.viewRight, w.viewBottom, w.viewTop};
 }
 
 inline void constantAt(const View& mandelbrot, int px, int py, float& cr, float& ci)
 {
-    FractalWindow w = windowShowing(mandelbrot);
-    trackPointer(w, px, py);
-    juliaConstantFromPointer(w, cr, ci);
+    juliaConstantFromPointer(pointedAt(mandelbrot, px, py), cr, ci);
 }
 
 // Row 0 at the top, each pixel's orbit from the complex number at its

@@ -27,17 +27,13 @@ inline float iterationLimit(float footprint)
 // The Mandelbrot program's test for the main cardioid and the period-2 bulb.
 inline bool inCardioidOrBulb(float cx, float cy)
 {
-    const float xq = cx - 0.25f;
-    const float q = xq * xq + cy * cy;
-    if (q * (q + xq) <= 0.25f * cy * cy) return true;
-    const float xb = cx + 1.0f;
-    return xb * xb + cy * cy <= 0.0625f;
+    const float xq = cx - 0.25f, q = xq * xq + cy * cy, xb = cx + 1.0f;
+    return q * (q + xq) <= 0.25f * cy * cy || xb * xb + cy * cy <= 0.0625f;
 }
 
 // Where an orbit ended: after n steps, escaped with |z|^2 = r, or not.
 struct Orbit {
-    float n = 0;
-    float r = 0;
+    float n = 0, r = 0;
     bool escaped = false;
 };
 
@@ -45,8 +41,7 @@ struct Orbit {
 inline void step(float& x, float& y, float cx, float cy)
 {
     const float nx = x * x - y * y + cx;
-    y = 2.0f * x * y + cy;
-    x = nx;
+    y = 2.0f * x * y + cy, x = nx;
 }
 
 // Eight steps, as the programs' rounds take them.
@@ -141,9 +136,8 @@ inline Trap juliaTrap(float cr, float ci)
     }
     const int p = cyclePeriod(x, y, cr, ci);
     float r0 = 1;
-    for (int i = 0; p && i < 40; ++i, r0 *= 0.7f) {
+    for (int i = 0; p && i < 40; ++i, r0 *= 0.7f)
         if (trapHolds(x, y, cr, ci, p, r0)) return Trap{x, y, r0 * r0};
-    }
     return Trap{};
 }
 

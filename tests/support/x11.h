@@ -2,11 +2,21 @@
 // back, and input through XTest as a user's mouse and keyboard give it.
 #pragma once
 
-#include <cstdint>
-#include <string>
-#include <vector>
+// GoogleTest first: Xlib's macros (None, Bool, Status) would break its
+// declarations; they are undefined again at the end of this file.
+#include <gtest/gtest.h>
 
-struct _XDisplay;  // Xlib's own header defines macros that collide with GoogleTest
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+
+#include <chrono>
+#include <cstdint>
+#include <cstdlib>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
 
 namespace fx {
 
@@ -30,8 +40,8 @@ struct Rect {
     int centreY() const { return y + height / 2; }
 };
 
-double now();  // seconds, monotonic
-void pause(double seconds);
+inline double now() { return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count(); }
+inline void pause(double seconds) { std::this_thread::sleep_for(std::chrono::duration<double>(seconds)); }
 
 // Polls the condition until it holds (true) or the time is up (false).
 template <typename Condition>
@@ -42,39 +52,135 @@ bool waitFor(Condition condition, double timeoutSeconds)
     return true;
 }
 
-// One connection to $DISPLAY; buttons still held at its end are let go.
+// One connection to $DISPLAY. Buttons: 1 left, 3 right, 4 wheel up (zooms
+// in), 5 wheel down.
 class XConnection {
 public:
-    XConnection();
-    ~XConnection();
+    XConnection()
+    {
+        // A window can vanish between a query and a capture; that is no reason to end the test.
+        XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
+        int event, error, major, minor;
+        if (!(d_ = XOpenDisplay(nullptr)) || !XTestQueryExtension(d_, &event, &error, &major, &minor))
+            throw std::runtime_error("no X display with XTEST at DISPLAY=" + std::string(std::getenv("DISPLAY") ?: ""));
+    }
+    ~XConnection()
+    {
+        // Buttons pressed through XTest stay down in the server; a test that
+        // stopped half-way must not hand a held button to the next one.
+        Window r, c;
+        int rx, ry, wx, wy;
+        unsigned mask = 0;
+        XQueryPointer(d_, root(), &r, &c, &rx, &ry, &wx, &wy, &mask);
+        for (int button = 1; button <= 5; ++button)
+            if (mask & (Button1Mask << (button - 1))) XTestFakeButtonEvent(d_, button, False, CurrentTime);
+        XCloseDisplay(d_);
+    }
     XConnection(const XConnection&) = delete;
     XConnection& operator=(const XConnection&) = delete;
 
-    // Viewable windows of this title anywhere in the tree (a window manager
-    // reparents them); freeglut's topmost pop-up menu (a window manager maps
-    // override-redirect windows of its own), or 0; whether a window manager
-    // holds the screen's WM_S<n> selection.
-    std::vector<WindowId> windows(const std::string& title);
-    WindowId popupMenu();
-    bool managed();
-    bool isViewable(WindowId w);
-    bool geometry(WindowId w, Rect& onScreen);  // the inside, in root coordinates
-    Image capture(WindowId w);                  // empty when unreadable
+    // Viewable windows of this title anywhere in the tree (a window manager reparents them).
+    std::vector<WindowId> windows(const std::string& title)
+    {
+        std::vector<WindowId> found, level = children(root()), next;
+        for (int depth = 0; depth < 3; ++depth, level.swap(next), next.clear())
+            for (const WindowId w : level) {
+                if (name(w) == title && isViewable(w)) found.push_back(w);
+                for (const WindowId c : children(w)) next.push_back(c);
+            }
+        return found;
+    }
+    // freeglut's topmost pop-up menu, or 0 (a window manager maps
+    // override-redirect windows of its own, but not of this name).
+    WindowId popupMenu()
+    {
+        const std::vector<WindowId> all = children(root());
+        for (auto w = all.rbegin(); w != all.rend(); ++w) {
+            XWindowAttributes a;
+            if (name(*w) == "freeglut menu" && XGetWindowAttributes(d_, *w, &a) && a.override_redirect &&
+                a.map_state == IsViewable)
+                return *w;
+        }
+        return 0;
+    }
+    bool managed()  // a window manager holds the screen's WM_S<n> selection
+    {
+        const std::string selection = "WM_S" + std::to_string(DefaultScreen(d_));
+        return XGetSelectionOwner(d_, XInternAtom(d_, selection.c_str(), False)) != 0;
+    }
+    bool isViewable(WindowId w)
+    {
+        XWindowAttributes a;
+        return XGetWindowAttributes(d_, w, &a) && a.map_state == IsViewable;
+    }
+    bool geometry(WindowId w, Rect& onScreen)  // the inside, in root coordinates
+    {
+        XWindowAttributes a;
+        Window child;
+        return XGetWindowAttributes(d_, w, &a) &&
+               XTranslateCoordinates(d_, w, root(), 0, 0, &onScreen.x, &onScreen.y, &child) &&
+               (onScreen.width = a.width, onScreen.height = a.height, true);
+    }
+    Image capture(WindowId w)  // empty when unreadable
+    {
+        XWindowAttributes a;
+        XImage* xi = XGetWindowAttributes(d_, w, &a) && a.map_state == IsViewable
+                         ? XGetImage(d_, w, 0, 0, a.width, a.height, AllPlanes, ZPixmap) : nullptr;
+        if (!xi) return {};
+        Image image(xi->width, xi->height);  // a 24-bit TrueColor visual: 8 bits a channel
+        for (int y = 0; y < xi->height; ++y)
+            for (int x = 0; x < xi->width; ++x) {
+                const unsigned long p = XGetPixel(xi, x, y);
+                image.at(x, y)[0] = p >> 16 & 0xFF, image.at(x, y)[1] = p >> 8 & 0xFF, image.at(x, y)[2] = p & 0xFF;
+            }
+        XDestroyImage(xi);
+        return image;
+    }
 
-    // Buttons: 1 left, 3 right, 4 wheel up (zooms in), 5 wheel down.
-    void movePointer(int rootX, int rootY);
-    void pressButton(int button);
-    void releaseButton(int button);
+    void movePointer(int rootX, int rootY) { XTestFakeMotionEvent(d_, DefaultScreen(d_), rootX, rootY, CurrentTime), sync(); }
+    void pressButton(int button) { XTestFakeButtonEvent(d_, button, True, CurrentTime), sync(); }
+    void releaseButton(int button) { XTestFakeButtonEvent(d_, button, False, CurrentTime), sync(); }
     void click(int button) { pressButton(button), releaseButton(button); }
     void wheel(bool up) { click(up ? 4 : 5); }
-    void typeKey(WindowId w, unsigned long keysym);  // focuses w first
-    void resizeWindow(WindowId w, int width, int height);
-    void exposeWindow(WindowId w);
+    void typeKey(WindowId w, unsigned long keysym)
+    {
+        // Without a window manager nobody hands out the focus.
+        XSetInputFocus(d_, w, RevertToPointerRoot, CurrentTime);
+        const KeyCode code = XKeysymToKeycode(d_, keysym);
+        XTestFakeKeyEvent(d_, code, True, CurrentTime);
+        XTestFakeKeyEvent(d_, code, False, CurrentTime);
+        sync();
+    }
+    void resizeWindow(WindowId w, int width, int height) { XResizeWindow(d_, w, width, height), sync(); }
+    void exposeWindow(WindowId w) { XClearArea(d_, w, 0, 0, 0, 0, True), sync(); }
 
 private:
-    void sync();
-    _XDisplay* display_ = nullptr;
-    WindowId root_ = 0;
+    WindowId root() const { return DefaultRootWindow(d_); }
+    void sync() { XSync(d_, False); }
+    std::string name(WindowId w)
+    {
+        char* text = nullptr;
+        const std::string result = XFetchName(d_, w, &text) && text ? text : "";
+        if (text) XFree(text);
+        return result;
+    }
+    std::vector<WindowId> children(WindowId w)  // bottom to top
+    {
+        Window rootReturn, parent, *list = nullptr;
+        unsigned count = 0;
+        std::vector<WindowId> found;
+        if (XQueryTree(d_, w, &rootReturn, &parent, &list, &count) && list) found.assign(list, list + count);
+        if (list) XFree(list);
+        return found;
+    }
+    Display* d_ = nullptr;
 };
 
 }  // namespace fx
+
+#undef None
+#undef Bool
+#undef Status
+#undef True
+#undef False
+#undef Success
