@@ -83,7 +83,7 @@ TEST(Journey, EditSaveLoadAndPicturesAgainFromTheSavedFiles)
         colours.rebuild();
         EXPECT_TRUE(showsJulia("drag-back"));
         // Column 200, far from every point: the background menu's "add".
-        ASSERT_TRUE(pickByDrag(x, program, j, 200, markerRow, 3, 0));
+        ASSERT_TRUE(chooseFromMenu(x, program, j, 200, markerRow, 3, 0, byDrag));
         colours.addPoint(columnX(200), 1, 1, 1);
         EXPECT_TRUE(showsJulia("added-point"));
         // "Farbe ändern" on the yellow point, answered; then again, cancelled.
@@ -100,7 +100,7 @@ TEST(Journey, EditSaveLoadAndPicturesAgainFromTheSavedFiles)
         EXPECT_TRUE(shows(x, j, withEditor(julia(), colours), "deleted-point", false, &firstJulia));
 
         // Saved from the Julia window (".tfc" added), loaded into the other; then the grey file.
-        ASSERT_TRUE(pickByDrag(x, program, j, 400, markerRow, 3, 2));
+        ASSERT_TRUE(chooseFromMenu(x, program, j, 400, markerRow, 3, 2, byDrag));
         EXPECT_TRUE(program.waitForOutput("- Saving file '" + files.file("julia.tfc") + "'...- File saved."));
         ASSERT_TRUE(chooseFromMenu(x, program, m, 300, markerRow, 3, 1));
         EXPECT_TRUE(program.waitForOutput("- Loading file '" + files.file("julia.tfc") + "'...- File loaded."));
@@ -116,7 +116,7 @@ TEST(Journey, EditSaveLoadAndPicturesAgainFromTheSavedFiles)
         // A saved picture holds the very pixels the window shows, but under
         // the editor the fractal it covers.
         auto expectSaved = [&](WindowId w, const std::string& file, const Image& shown, const Image& fractal) {
-            ASSERT_TRUE(pickByDrag(x, program, w, 400, 400, 2, 0));
+            ASSERT_TRUE(chooseFromMenu(x, program, w, 400, 400, 2, 0, byDrag));
             ASSERT_TRUE(waitForFile(file)) << program.output();
             Expected e{shown, std::vector<std::uint8_t>(shown.rgb.size() / 3, 1)};
             for (int y = 0; y < editorBottom; ++y) {
@@ -154,7 +154,7 @@ TEST(Journey, EditSaveLoadAndPicturesAgainFromTheSavedFiles)
         ASSERT_TRUE(closes(x, menu)) << "a press below the menu left it open";
         pause(0.5);
         EXPECT_TRUE(program.running() && zenity.calls().size() == 13u) << "a press below the menu chose an entry";
-        ASSERT_TRUE(pickByDrag(x, program, j, 400, 400, 2, 1));
+        ASSERT_TRUE(chooseFromMenu(x, program, j, 400, 400, 2, 1, byDrag));
         EXPECT_TRUE(program.endsCleanly());
         const std::string out = program.output();
         auto times = [&out](const std::string& text) {

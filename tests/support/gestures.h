@@ -15,8 +15,8 @@
 
 #include <filesystem>
 #include <iterator>
-#include <optional>
 #include <sstream>
+#include <optional>
 
 namespace fx {
 
@@ -208,27 +208,18 @@ inline ::testing::AssertionResult openMenu(XConnection& x, const Program& progra
     return ::testing::AssertionFailure() << "a plain click closed the menu";
 }
 
-// Two clicks: one opens the menu, one on the entry picks it.
+// Two clicks, one to open the menu and one on the entry; or one gesture,
+// the button pressed, the pointer dragged onto the entry and let go there.
+constexpr bool byDrag = true;
 inline ::testing::AssertionResult chooseFromMenu(XConnection& x, const Program& program, WindowId w, int wx, int wy,
-                                                 int entries, int index)
+                                                 int entries, int index, bool drag = false)
 {
     PopupMenu menu;
-    if (auto opened = openMenu(x, program, w, wx, wy, entries, menu); !opened) return opened;
-    x.movePointer(menu.entry(index).centreX(), menu.entry(index).centreY());
-    x.click(3);
-    return closes(x, menu);
-}
-
-// One gesture: the button pressed, the pointer dragged onto the entry, let go there.
-inline ::testing::AssertionResult pickByDrag(XConnection& x, const Program& program, WindowId w, int wx, int wy,
-                                             int entries, int index)
-{
-    PopupMenu menu;
-    if (auto pressed = openMenu(x, program, w, wx, wy, entries, menu, false); !pressed) return pressed;
+    if (auto opened = openMenu(x, program, w, wx, wy, entries, menu, !drag); !opened) return opened;
     const Rect r = where(x, w), to = menu.entry(index);
-    for (int step = 1; step <= 4; ++step)
+    for (int step = 1; step <= 4 && drag; ++step)
         x.movePointer(r.x + wx + (to.centreX() - r.x - wx) * step / 4, r.y + wy + (to.centreY() - r.y - wy) * step / 4);
-    x.releaseButton(3);
+    drag ? x.releaseButton(3) : (x.movePointer(to.centreX(), to.centreY()), x.click(3));
     return closes(x, menu);
 }
 
