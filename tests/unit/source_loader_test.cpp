@@ -3,27 +3,21 @@
 #include "shaders/shader_set.h"
 #include "support/scripted_zenity.h"
 
-#include <gtest/gtest.h>
-
-namespace {
-
 TEST(SourceLoader, EveryPieceGetsAnExtraLineFeed)
 {
-    const std::string s198(198, 'x'), s199(199, 'y'), b(199, 'b'), c(102, 'c');
+    const std::string x(198, 'x'), y(199, 'y'), b(199, 'b'), c(102, 'c');
     TempFolder dir;
     // 199 characters fill the buffer, so a line feed after them arrives as a piece of its own.
-    for (const auto& [content, expected] : {std::pair<std::string, std::string>{"void main()\n{\n}\n", "void main()\n\n{\n\n}\n\n"},
-                                            {"a\n\nb", "a\n\n\n\nb\n"}, {"", ""}, {s198 + "\nend\n", s198 + "\n\nend\n\n"},
-                                            {s199 + "\nend\n", s199 + "\n\n\nend\n\n"}, {s199 + "Z\n", s199 + "\nZ\n\n"},
-                                            {s199 + b + c, s199 + "\n" + b + "\n" + c + "\n"}}) {
+    for (const auto& [content, expected] : std::vector<std::pair<std::string, std::string>>{
+             {"void main()\n{\n}\n", "void main()\n\n{\n\n}\n\n"}, {"a\n\nb", "a\n\n\n\nb\n"}, {"", ""},
+             {x + "\nend\n", x + "\n\nend\n\n"}, {y + "\nend\n", y + "\n\n\nend\n\n"}, {y + "Z\n", y + "\nZ\n\n"},
+             {y + b + c, y + "\n" + b + "\n" + c + "\n"}}) {
         ASSERT_TRUE(writeFile(dir.file("shader.glsl"), content));
         std::string text;
-        EXPECT_EQ(captureStdout([&] { text = loadShaderSource(dir.file("shader.glsl")); }), "");
+        EXPECT_EQ(printed([&] { text = loadShaderSource(dir.file("shader.glsl")); }), "");
         EXPECT_EQ(text, expected) << "from " << content.size() << " bytes";
     }
     const std::string missing = dir.file("no such shader.glsl");
-    EXPECT_EQ(captureStdout([&] { EXPECT_EQ(loadShaderSource(missing), ""); }),
+    EXPECT_EQ(printed([&] { EXPECT_EQ(loadShaderSource(missing), ""); }),
               "\nShader Source File ('" + missing + "') konnte nicht geladen werden... \n");
 }
-
-}  // namespace

@@ -10,30 +10,22 @@
 #include <cmath>
 #include <tuple>
 
-namespace {
-
 using Rgb = std::array<float, 3>;
 constexpr float pixel = 1.0f / 512.0f;
 // GLUT's values, spelled out so that this file needs no GLUT header.
 constexpr int leftButton = 0, middleButton = 1, wheelDown = 4, down = 0, up = 1, row = 20;
 
-Rgb texel(const TransferFunction& tf, int i) { return {tf.sampledRed[i], tf.sampledGreen[i], tf.sampledBlue[i]}; }
+// From the table the texture gets, so that its layout is checked with every colour.
+static Rgb texel(const TransferFunction& tf, int i) { const float* t = &tf.colourTable.at(4 * i); return {t[0], t[1], t[2]}; }
+static TransferFunction model(int windowNumber) { TransferFunction tf; tf.initialiseModel(windowNumber); return tf; }
 
-void expectTexels(const TransferFunction& tf, std::initializer_list<std::pair<int, Rgb>> texels, float tolerance = 1e-6f)
+static void expectTexels(const TransferFunction& tf, std::initializer_list<std::pair<int, Rgb>> texels, float tolerance = 1e-6f)
 {
     for (const auto& [i, rgb] : texels)
         for (int c = 0; c < 3; ++c) EXPECT_NEAR(texel(tf, i)[c], rgb[c], tolerance) << "texel " << i << "/" << c;
 }
 
-TransferFunction model(int windowNumber)
-{
-    TransferFunction tf;
-    tf.initialiseModel(windowNumber);
-    return tf;
-}
-
-// The yellow point at 0.05 falls between texels 25 and 26; the texture
-// gets the sampled channels with full alpha.
+// The yellow point at 0.05 falls between texels 25 and 26; every texel is opaque.
 TEST(Transfer, DefaultsAndTheirTables)
 {
     const TransferFunction mandelbrot = model(1), julia = model(2);
@@ -41,19 +33,16 @@ TEST(Transfer, DefaultsAndTheirTables)
     for (const TransferFunction* tf : {&mandelbrot, &julia}) {
         for (const ControlPoint& p : tf->points) points.push_back({p.x, p.y, p.red, p.green, p.blue});
         EXPECT_TRUE(tf->hoverIndex == -1 && tf->dragIndex == -1 && !tf->colourDialogPending);
+        for (int i = 0; i < tableSize; ++i) ASSERT_EQ(tf->colourTable.at(4 * i + 3), 1.0f) << i;
     }
     EXPECT_EQ(points, (std::vector<std::array<float, 5>>{{0, 0.5f, 0, 0, 0}, {1, 0.5f, 1, 1, 1}, {0, 0.5f, 0, 0, 0},
                                                          {0.05f, 0.5f, 1, 1, 0}, {1, 0.5f, 0, 0, 0}}));
     auto grey = [](float v) { return Rgb{v, v, v}; };
+    auto yellow = [](float v) { return Rgb{v, v, 0}; };
     expectTexels(mandelbrot, {{0, grey(0)}, {1, grey(0.000011f)}, {128, grey(0.15625f)}, {256, grey(0.5f)},
                               {384, grey(0.84375f)}, {511, grey(0.999989f)}});
-    auto yellow = [](float v) { return Rgb{v, v, 0}; };
     expectTexels(julia, {{0, yellow(0)}, {13, yellow(0.511718f)}, {25, yellow(0.998378f)}, {26, yellow(0.999998f)},
                          {256, yellow(0.539437f)}, {511, yellow(0.000013f)}});
-    for (int i = 0; i < tableSize; ++i)
-        ASSERT_EQ((std::array{texel(julia, i)[0], texel(julia, i)[1], texel(julia, i)[2], 1.0f}),
-                  (std::array{julia.colourTable[4 * i], julia.colourTable[4 * i + 1], julia.colourTable[4 * i + 2],
-                              julia.colourTable[4 * i + 3]})) << i;
 }
 
 // Equal x is a hard edge whose texel takes the colour of the point first in
@@ -66,28 +55,22 @@ TEST(Transfer, SamplingEdgesEndsAndSort)
     TransferFunction tf;
     tf.points = {{1, 0.5f, 0, 0, 0}, {0.5f, 0.5f, 1, 0, 0}, {0.5f, 0.5f, 0, 0, 0}, {0, 0.5f, 0, 0, 0}};
     tf.rebuild();
-    EXPECT_EQ(tf.sampledRed[256], 1.0f);
-    EXPECT_EQ(tf.sampledRed[257], 0.0f);
-    EXPECT_GT(tf.sampledRed[255], 0.99f);
+    EXPECT_TRUE(texel(tf, 256)[0] == 1.0f && texel(tf, 257)[0] == 0.0f && texel(tf, 255)[0] > 0.99f);
     tf.points = {ControlPoint{0.25f, 0.5f, 1, 0, 0}, ControlPoint{0.75f, 0.5f, 0, 0, 1}};
     tf.rebuild();
     expectTexels(tf, {{0, {1, 0, 0}}, {128, {1, 0, 0}}, {256, {0.5f, 0, 0.5f}}, {384, {0, 0, 1}}, {511, {0, 0, 1}}}, 0);
-    EXPECT_TRUE(tf.sampledRed[129] < 1.0f && tf.sampledRed[129] > 0.999f);
-    EXPECT_TRUE(tf.sampledBlue[383] < 1.0f && tf.sampledBlue[383] > 0.999f);
-    for (const auto& [points, rgb] : {std::pair{std::vector{ControlPoint{0.3f, 0.5f, 0.25f, 0.5f, 0.75f}},
-                                                Rgb{0.25f, 0.5f, 0.75f}}, {std::vector<ControlPoint>{}, Rgb{0, 0, 0}}}) {
+    for (float near : {texel(tf, 129)[0], texel(tf, 383)[2]}) EXPECT_TRUE(near < 1.0f && near > 0.999f) << near;
+    for (const auto& [points, rgb] : {std::pair{std::vector{ControlPoint{0.3f, 0.5f, 0.25f, 0.5f, 0.75f}}, Rgb{0.25f, 0.5f, 0.75f}},
+                                      {{}, {0, 0, 0}}}) {
         tf.points = points;
         tf.rebuild();
         for (int i = 0; i < tableSize; i += 73) EXPECT_EQ(texel(tf, i), rgb) << i;
     }
-    const float xs[] = {0.75f, 0.25f, 0.5f};
     tf.points.clear();
-    for (int i = 0; i < 60; ++i) tf.points.push_back(ControlPoint{xs[(i * 7) % 3], 0.5f, float(i), 0, 0});
+    for (int i = 0; i < 60; ++i) tf.points.push_back(ControlPoint{float(2 - i % 3) / 4, 0.5f, float(i), 0, 0});
     tf.sortPoints();
-    for (size_t i = 1; i < tf.points.size(); ++i) {
-        const ControlPoint &a = tf.points[i - 1], &b = tf.points[i];
-        ASSERT_TRUE(a.x < b.x || (a.x == b.x && a.red < b.red)) << "order lost at " << i;
-    }
+    EXPECT_TRUE(std::is_sorted(tf.points.begin(), tf.points.end(),
+                               [](auto& a, auto& b) { return a.x < b.x || (a.x == b.x && a.red < b.red); }));
 }
 
 // The pick window is open on both sides (vertically 0.25 about the
@@ -103,9 +86,7 @@ TEST(Transfer, PickBoundsAreStrict)
                                          {0.0f, 0.25f, -1}, {0.0f, 0.7f, 0}, {0.0f, 0.3f, 0}})
         EXPECT_EQ(tf.pressPick(x, y), expected) << x << "," << y;
     tf.points = {ControlPoint{0.0f}, ControlPoint{0.5f}, ControlPoint{0.5f + 2 * pixel}, ControlPoint{1.0f}};
-    EXPECT_EQ(tf.hoverPick(0.5f + pixel), 1);
-    EXPECT_EQ(tf.pressPick(0.5f + pixel, 0.5f), 1);
-    EXPECT_EQ(tf.hoverPick(0.5f + 6 * pixel), 2);
+    EXPECT_TRUE(tf.hoverPick(0.5f + pixel) == 1 && tf.pressPick(0.5f + pixel, 0.5f) == 1 && tf.hoverPick(0.5f + 6 * pixel) == 2);
 }
 
 // The editor area is the bar widened by the pick radius: every button event
@@ -119,15 +100,13 @@ TEST(Transfer, EditorAreaAndMenus)
                                               {5, 20, false, 7}, {527, 20, false, 7}, {100, 5, false, 7}, {100, 35, false, 7}}) {
         for (int button = leftButton; button <= wheelDown; ++button)
             for (int state : {down, up}) EXPECT_EQ(tf.onMouse(x, y, button, state), inside) << x << "," << y;
-        tf.cursorX = -1;
-        tf.hoverIndex = 7;
+        tf.cursorX = -1, tf.hoverIndex = 7;
         tf.onPassiveMotion(x, y);
-        EXPECT_EQ(tf.cursorX, inside ? float(x - 10) / 512 : -1.0f) << x << "," << y;
-        EXPECT_EQ(tf.hoverIndex, hover) << x << "," << y;
+        EXPECT_TRUE(tf.cursorX == (inside ? float(x - 10) / 512 : -1.0f) && tf.hoverIndex == hover) << x << "," << y;
     }
-    for (const auto& [hover, count, kind] : {std::tuple{-1, 3, EditorMenuKind::background}, {0, 3, EditorMenuKind::endPoint},
-                                             {2, 3, EditorMenuKind::endPoint}, {1, 3, EditorMenuKind::point},
-                                             {0, 1, EditorMenuKind::endPoint}, {3, 3, EditorMenuKind::background}})
+    const auto background = EditorMenuKind::background, end = EditorMenuKind::endPoint, inner = EditorMenuKind::point;
+    for (const auto& [hover, count, kind] :
+         {std::tuple{-1, 3, background}, {0, 3, end}, {2, 3, end}, {1, 3, inner}, {0, 1, end}, {3, 3, background}})
         EXPECT_EQ(menuForHover(hover, count), kind) << hover << " of " << count;
 }
 
@@ -137,59 +116,53 @@ TEST(Transfer, EditorAreaAndMenus)
 TEST(Transfer, DragFollowsALeftPressWithinItsRange)
 {
     TransferFunction tf = model(2);
-    EXPECT_TRUE(tf.onMouse(36, row, middleButton, down));
-    EXPECT_EQ(tf.dragIndex, -1);
-    ASSERT_TRUE(tf.onMouse(36, row, leftButton, down) && tf.dragIndex == 1);
-    ASSERT_TRUE(tf.onMotion(266));
+    EXPECT_TRUE(tf.onMouse(36, row, middleButton, down) && tf.dragIndex == -1);
+    ASSERT_TRUE(tf.onMouse(36, row, leftButton, down) && tf.dragIndex == 1 && tf.onMotion(266));
     EXPECT_EQ(tf.points[1].x, 0.5f);
-    EXPECT_FLOAT_EQ(tf.colourTable[4 * 256], 1.0f) << "the yellow peak did not move with the point";
+    EXPECT_FLOAT_EQ(texel(tf, 256)[0], 1.0f) << "the yellow peak did not move with the point";
     for (const auto& [column, x] : {std::pair{5000, 1.0f - 1.0f / 256}, {-500, 1.0f / 256}}) {
         ASSERT_TRUE(tf.onMotion(column));  // the mouse may leave the window
         EXPECT_FLOAT_EQ(tf.points[1].x, x);
     }
-    EXPECT_TRUE(tf.onMouse(36, row, middleButton, up));
-    EXPECT_FALSE(tf.onMotion(100));
+    EXPECT_TRUE(tf.onMouse(36, row, middleButton, up) && !tf.onMotion(100));
     for (int end : {0, 2}) {
-        ASSERT_TRUE(tf.onMouse(end == 0 ? barLeft : barRight, row, leftButton, down) && tf.dragIndex == end);
-        ASSERT_TRUE(tf.onMotion(266));
+        ASSERT_TRUE(tf.onMouse(end == 0 ? barLeft : barRight, row, leftButton, down) && tf.dragIndex == end && tf.onMotion(266));
         EXPECT_EQ(tf.points[size_t(end)].x, end / 2.0f);
     }
-    EXPECT_FALSE(tf.onMouse(400, 400, leftButton, up));
-    EXPECT_EQ(tf.dragIndex, -1);
+    EXPECT_TRUE(!tf.onMouse(400, 400, leftButton, up) && tf.dragIndex == -1);
     tf.dragIndex = 3;  // an index the list no longer has
     EXPECT_FALSE(tf.onMotion(100));
-    for (const auto& [ex, lo, hi, m] : {std::tuple{0.5f, 0.2f, 0.8f, 0.5f}, {0.1f, 0.2f, 0.8f, 0.2f},
-                                        {0.9f, 0.2f, 0.8f, 0.8f}, {0.0f, 0.6f, 0.4f, 0.6f}, {1.0f, 0.6f, 0.4f, 0.6f}})
-        EXPECT_EQ(clampDrag(ex, lo, hi), m) << ex << " in " << lo << ".." << hi;
+    EXPECT_TRUE(clampDrag(0.0f, 0.6f, 0.4f) == 0.6f && clampDrag(1.0f, 0.6f, 0.4f) == 0.6f && clampDrag(0.5f, 0.2f, 0.8f) == 0.5f);
 }
 
 // "Add" puts a white point at the cursor, whatever is under it (from the
 // margin left of the bar, a new first point); "change colour" marks the
 // point under the cursor for the dialog; only inner points are deleted, and
 // after a deletion what lies under the cursor decides what a second choice
-// acts on. The dialog gets truncated bytes, clamped to its range.
+// acts on. The dialog starts at truncated bytes, clamped to its range.
 TEST(Transfer, MenuEntriesAndTheDialogColour)
 {
     TransferFunction tf = model(2);
-    for (int column : {266, 6}) tf.onPassiveMotion(column, row), tf.applyMenu(menuAddPoint);
+    auto choose = [&](int column, int entry) { tf.onPassiveMotion(column, row), tf.applyMenu(entry); };
+    for (int column : {266, 6}) choose(column, menuAddPoint);
     ASSERT_EQ(tf.points.size(), 5u);
     EXPECT_EQ((std::array{tf.points[0].x, tf.points[3].x, tf.points[3].red, tf.points[3].green, tf.points[3].blue}),
               (std::array{-4.0f / 512, 0.5f, 1.0f, 1.0f, 1.0f}));
-    EXPECT_EQ(tf.sampledBlue[256], 1.0f);
-    tf.onPassiveMotion(300, row), tf.applyMenu(menuChangeColour);
+    EXPECT_EQ(texel(tf, 256)[2], 1.0f);
+    choose(300, menuChangeColour);
     EXPECT_FALSE(tf.colourDialogPending);
-    tf.onPassiveMotion(266, row), tf.applyMenu(menuChangeColour);
+    choose(266, menuChangeColour);
     EXPECT_TRUE(tf.colourDialogPending && tf.colourEditIndex == 3);
 
     tf = model(2);
-    tf.onPassiveMotion(36, row), tf.applyMenu(menuDeletePoint);
+    choose(36, menuDeletePoint);
     ASSERT_EQ(tf.points.size(), 2u);
     EXPECT_EQ(tf.hoverIndex, -1);
-    EXPECT_TRUE(std::all_of(tf.sampledRed.begin(), tf.sampledRed.end(), [](float r) { return r == 0; }));
-    for (int column : {barLeft, barRight}) tf.onPassiveMotion(column, row), tf.applyMenu(menuDeletePoint);
+    for (int i = 0; i < tableSize; ++i) ASSERT_EQ(texel(tf, i)[0], 0.0f) << i;
+    for (int column : {barLeft, barRight}) choose(column, menuDeletePoint);
     EXPECT_EQ(tf.points.size(), 2u) << "an end point was deleted";
     for (float x : {0.5f, 0.5f + 3.0f / 512, 0.7f}) tf.addPoint(x, 0, x == 0.5f ? 0 : 1, 0);
-    tf.onPassiveMotion(266, row), tf.applyMenu(menuDeletePoint);
+    choose(266, menuDeletePoint);
     ASSERT_EQ(tf.points.size(), 4u);
     EXPECT_TRUE(tf.points[1].green == 1.0f && tf.hoverIndex == 1);
     tf.applyMenu(menuDeletePoint);
@@ -201,9 +174,4 @@ TEST(Transfer, MenuEntriesAndTheDialogColour)
         const Rgb8 shown = initialDialogColour(ControlPoint{0, 0.5f, channel, 0.25f, channel});
         EXPECT_EQ((std::array{shown.red, shown.green, shown.blue}), (std::array{byte, 63, byte})) << channel;
     }
-    ControlPoint p{0.5f, 0.5f, 0, 0, 0};
-    applyDialogColour(p, Rgb8{255, 127, 0});
-    EXPECT_EQ((std::array{p.x, p.red, p.green, p.blue}), (std::array{0.5f, 1.0f, float(127 / 255.0), 0.0f}));
 }
-
-}  // namespace
