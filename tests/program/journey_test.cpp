@@ -1,11 +1,9 @@
 // A session on a desktop, from start to "Exit": zoom, a Julia constant, the
-// Julia window's colour editor (drags, add, recolour, a cancelled recolour,
+// Julia window's colour editor (add, recolour, a cancelled recolour,
 // delete), its transfer function saved and loaded into the Mandelbrot
 // window, a grey one from elsewhere, a picture of each window (again:
-// cancelled, impossible); then a new start without a window manager from
-// the saved file, which must show the same and save the same TIFF. Expected
-// pictures come from the CPU reference fed with the colour table the model
-// builds from the same edits.
+// cancelled, impossible). Expected pictures come from the CPU reference fed
+// with the colour table the model builds from the same edits.
 //
 // The desktop is openbox, which puts each window below a title bar; there
 // freeglut on its own picks the wrong entry (or none) when a menu entry is
@@ -15,28 +13,12 @@
 // and choose nothing.
 #include "support/gestures.h"
 
-#include <X11/keysym.h>
-
-
 namespace fx {
 namespace {
 
 using Calls = std::vector<std::vector<std::string>>;
 
-// Two wheel notches over the seahorse valley, then a click beside it: no
-// picture is symmetric, so rows saved upside down show.
-constexpr int zoomX = 333, zoomY = 373, pickX = 360, pickY = 390;
-
-void zoomAndPick(XConnection& x, const Program& program)
-{
-    hover(x, program.mandelbrot(), zoomX, zoomY);
-    x.wheel(true);
-    x.wheel(true);
-    hover(x, program.mandelbrot(), pickX, pickY);
-    x.click(1);
-}
-
-TEST(Journey, EditSaveLoadAndPicturesAgainFromTheSavedFiles)
+TEST(Journey, EditSaveLoadAndSavePicturesOnADesktop)
 {
     ScriptedZenity zenity;  // first: the program inherits the PATH that puts it in front
     TempFolder files, elsewhere;
@@ -50,14 +32,15 @@ TEST(Journey, EditSaveLoadAndPicturesAgainFromTheSavedFiles)
                                       files.file("julia-1.tif"), std::string("CANCEL"), impossible})
         zenity.answer(answer);
 
-    const View mandelbrotView = afterNotches(mandelbrotHome, zoomX, zoomY, ZoomDirection::in, 2);
+    // Two wheel notches over the seahorse valley, then a click beside it:
+    // no picture is symmetric, so rows saved upside down show.
+    const View mandelbrotView = afterNotches(mandelbrotHome, 333, 373, ZoomDirection::in, 2);
     float cr, ci;
-    constantAt(mandelbrotView, pickX, pickY, cr, ci);
+    constantAt(mandelbrotView, 360, 390, cr, ci);
     TransferFunction colours = defaults(2);
     auto julia = [&] { return renderJulia(juliaHome, cr, ci, colours.colourTable); };
-    Image firstMandelbrot, firstJulia;
     std::string folder;
-    const std::string bare = std::getenv("DISPLAY") ?: "", desktop = std::getenv("FRAKTALE_WM_DISPLAY") ?: "";
+    const std::string desktop = std::getenv("FRAKTALE_WM_DISPLAY") ?: "";
     ASSERT_FALSE(desktop.empty()) << "FRAKTALE_WM_DISPLAY names no X server with openbox (scripts/test starts one)";
     setenv("DISPLAY", desktop.c_str(), 1);
     {
@@ -67,46 +50,36 @@ TEST(Journey, EditSaveLoadAndPicturesAgainFromTheSavedFiles)
         ASSERT_TRUE(program.ready(x));
         const WindowId m = program.mandelbrot(), j = program.julia();
         folder = std::filesystem::canonical(program.directory()).string() + "/";
-        zoomAndPick(x, program);
+        hover(x, m, 333, 373);
+        x.wheel(true);
+        x.wheel(true);
+        hover(x, m, 360, 390);
+        x.click(1);
         auto showsJulia = [&](const std::string& name) { return shows(x, j, withEditor(julia(), colours), name); };
-        // The end points (columns 10 and 522) stay put; the yellow point
-        // (column 35) stops 1/256 short of the last; from column 520 (the
-        // last point within reach too: the lower index wins) back to 300.
-        drag(x, j, markerRow, 10, 200);
-        drag(x, j, markerRow, 521, 300);
-        drag(x, j, markerRow, 35, 700);
-        colours.points[1].x = 1.0f - 1.0f / 256;
-        colours.rebuild();
-        EXPECT_TRUE(showsJulia("drag-to-the-right-limit"));
-        drag(x, j, markerRow, 520, 300);
-        colours.points[1].x = columnX(300);
-        colours.rebuild();
-        EXPECT_TRUE(showsJulia("drag-back"));
         // Column 200, far from every point: the background menu's "add".
         ASSERT_TRUE(chooseFromMenu(x, program, j, 200, markerRow, 3, 0, byDrag));
         colours.addPoint(columnX(200), 1, 1, 1);
         EXPECT_TRUE(showsJulia("added-point"));
         // "Farbe ändern" on the yellow point, answered; then again, cancelled.
-        ASSERT_TRUE(chooseFromMenu(x, program, j, 300, markerRow, 2, 0));
-        colours.points[2].red = 0, colours.points[2].green = 128 / 255.0f, colours.points[2].blue = 1;
+        ASSERT_TRUE(chooseFromMenu(x, program, j, 35, markerRow, 2, 0));
+        colours.points[1].red = 0, colours.points[1].green = 128 / 255.0f, colours.points[1].blue = 1;
         colours.rebuild();
         EXPECT_TRUE(showsJulia("recoloured-point"));
-        ASSERT_TRUE(chooseFromMenu(x, program, j, 300, markerRow, 2, 0));
+        ASSERT_TRUE(chooseFromMenu(x, program, j, 35, markerRow, 2, 0));
         ASSERT_TRUE(waitFor([&] { return zenity.calls().size() == 2; }, stepTimeout));
         // "Kontrollpunkt löschen" on the white point.
         ASSERT_TRUE(chooseFromMenu(x, program, j, 200, markerRow, 2, 1));
-        colours.removePoint(1);
+        colours.removePoint(2);
         colours.rebuild();
-        EXPECT_TRUE(shows(x, j, withEditor(julia(), colours), "deleted-point", false, &firstJulia));
+        EXPECT_TRUE(showsJulia("deleted-point"));
 
         // Saved from the Julia window (".tfc" added), loaded into the other; then the grey file.
         ASSERT_TRUE(chooseFromMenu(x, program, j, 400, markerRow, 3, 2, byDrag));
         EXPECT_TRUE(program.waitForOutput("- Saving file '" + files.file("julia.tfc") + "'...- File saved."));
         ASSERT_TRUE(chooseFromMenu(x, program, m, 300, markerRow, 3, 1));
         EXPECT_TRUE(program.waitForOutput("- Loading file '" + files.file("julia.tfc") + "'...- File loaded."));
-        const Image mandelbrotFractal = renderMandelbrot(mandelbrotView, colours.colourTable);
-        EXPECT_TRUE(shows(x, m, withEditor(mandelbrotFractal, colours), "mandelbrot-with-julia-colours", false,
-                          &firstMandelbrot));
+        EXPECT_TRUE(shows(x, m, withEditor(renderMandelbrot(mandelbrotView, colours.colourTable), colours),
+                          "mandelbrot-with-julia-colours"));
         ASSERT_TRUE(chooseFromMenu(x, program, m, 150, markerRow, 3, 1));
         EXPECT_TRUE(shows(x, m, withEditor(renderMandelbrot(mandelbrotView, grey.colourTable), grey), "grey"));
         EXPECT_TRUE(showsJulia("julia-after-it-all"));
@@ -179,26 +152,6 @@ TEST(Journey, EditSaveLoadAndPicturesAgainFromTheSavedFiles)
                                      {"--file-selection", "--title=Transferfunktion speichern", tfc, "--save", start},
                                      {"--color-selection", "--color=rgb(0,0,0)"}}));
 
-    for (int i = 0; i < 2; ++i) zenity.answer(files.file("julia.tfc"));
-    zenity.answer(files.file("julia-2.tif"));
-    setenv("DISPLAY", bare.c_str(), 1);
-    {
-        XConnection x;
-        Program program;
-        ASSERT_TRUE(program.ready(x));
-        const WindowId m = program.mandelbrot(), j = program.julia();
-        ASSERT_TRUE(chooseFromMenu(x, program, m, 400, markerRow, 3, 1));
-        ASSERT_TRUE(chooseFromMenu(x, program, j, 400, markerRow, 3, 1));
-        zoomAndPick(x, program);
-        // The whole windows, editor included, as the first run showed them.
-        EXPECT_TRUE(showsFractal(x, m, firstMandelbrot, "journey-mandelbrot-again", 0));
-        EXPECT_TRUE(showsFractal(x, j, firstJulia, "journey-julia-again", 0));
-        ASSERT_TRUE(chooseFromMenu(x, program, j, 400, 400, 2, 0));
-        EXPECT_TRUE(waitForFile(files.file("julia-2.tif")));
-        x.typeKey(j, XK_Escape);
-        EXPECT_TRUE(program.endsCleanly());
-    }
-    EXPECT_TRUE(readFile(files.file("julia-1.tif")) == readFile(files.file("julia-2.tif")));
 }
 
 }  // namespace

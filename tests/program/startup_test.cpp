@@ -1,7 +1,8 @@
 // The viewer from start to end as a user sees it: the two windows side by
 // side, an idle program that leaves the processor alone, the first pictures
 // with the editor over them pixel for pixel, the wheel, a click and a drag
-// in each window, a resize, and "Exit"; and a start without shader files.
+// in each window, a resize, drags in the colour editor, and "Exit"; and a
+// start without shader files.
 // Each picture is judged against the CPU reference of what it should show.
 #include "support/gestures.h"
 
@@ -94,6 +95,22 @@ TEST(Startup, WindowsPicturesNavigationResizeAndExit)
     x.exposeWindow(m);
     EXPECT_TRUE(shows(x, m, withEditor(renderMandelbrot(back, mandelbrotTable, 800, 500), mandelbrotColours),
                       "resized-mandelbrot"));
+
+    // The editor: the end points (columns 10 and 522) stay put; the yellow
+    // point (column 35) stops 1/256 short of the last; from column 520 (the
+    // last point within reach too: the lower index wins) back to 300.
+    TransferFunction colours = juliaColours;
+    auto showsJulia = [&](const std::string& name) {
+        return colours.rebuild(), shows(x, j, withEditor(renderJulia(juliaView, cr, ci, colours.colourTable), colours), name);
+    };
+    drag(x, j, markerRow, 10, 200);
+    drag(x, j, markerRow, 521, 300);
+    drag(x, j, markerRow, 35, 700);
+    colours.points[1].x = 1.0f - 1.0f / 256;
+    EXPECT_TRUE(showsJulia("drag-to-the-right-limit"));
+    drag(x, j, markerRow, 520, 300);
+    colours.points[1].x = columnX(300);
+    EXPECT_TRUE(showsJulia("drag-back"));
 
     // Below the editor the right button gives the window menu: "Bild speichern", "Exit".
     ASSERT_TRUE(chooseFromMenu(x, program, j, 400, 400, 2, 1));

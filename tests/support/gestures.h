@@ -228,13 +228,12 @@ inline ::testing::AssertionResult chooseFromMenu(XConnection& x, const Program& 
 // fractal in the editor's rows must be right in every pixel: an element
 // drawn a pixel too large shows there.
 inline ::testing::AssertionResult shows(XConnection& x, WindowId w, const Expected& e, const std::string& name,
-                                        bool exactNearEditor = false, Image* shown = nullptr)
+                                        bool exactNearEditor = false)
 {
     Image captured;
     Mismatches m;
     auto judge = [&] { return (m = compareWindow(captured = x.capture(w), e)).within(0.01, exactNearEditor); };
     const bool ok = waitFor([&] { return judge() && (pause(0.05), judge()); }, stepTimeout);
-    if (shown) *shown = captured;
     if (ok) return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << name << ": " << m.editor << " editor pixels off; fractal pixels off: "
                                          << m.fractal[0] << " in the editor's rows, " << m.fractal[1] << " of "
@@ -242,11 +241,10 @@ inline ::testing::AssertionResult shows(XConnection& x, WindowId w, const Expect
                                          << "\n  expected: " << savePicture(e.picture, name + "-expected");
 }
 
-// The fractal alone, from row firstRow down.
-inline ::testing::AssertionResult showsFractal(XConnection& x, WindowId w, const Image& fractal,
-                                               const std::string& name, int firstRow = editorBottom)
+// The fractal alone, below the editor.
+inline ::testing::AssertionResult showsFractal(XConnection& x, WindowId w, const Image& fractal, const std::string& name)
 {
-    return shows(x, w, fractalFrom(fractal, firstRow), name);
+    return shows(x, w, fractalFrom(fractal, editorBottom), name);
 }
 
 inline bool waitForFile(const std::string& path)
