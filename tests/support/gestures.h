@@ -20,6 +20,8 @@
 
 namespace fx {
 
+using ::testing::AssertionFailure, ::testing::AssertionResult, ::testing::AssertionSuccess;
+
 // Generous: an ASan build under llvmpipe on a loaded two-core machine.
 constexpr double startTimeout = 90, stepTimeout = 60;
 
@@ -56,7 +58,6 @@ public:
         waitFor([&] { return x.windows("Mandelbrot Set").empty() && x.windows("Julia Set").empty(); }, 10);
     }
     Program(const Program&) = delete;
-    Program& operator=(const Program&) = delete;
 
     const std::string& directory() const { return workDir_; }
     std::string output() const { return readFile(logPath_); }  // stdout and stderr so far
@@ -66,7 +67,7 @@ public:
     }
     // Until both windows are viewable and drawn (the editor frame is on
     // both), and the program is idle; they are then mandelbrot() and julia().
-    ::testing::AssertionResult ready(XConnection& x)
+    AssertionResult ready(XConnection& x)
     {
         std::string missing = "not one drawn window of each title";
         waitFor([&] {
@@ -74,12 +75,10 @@ public:
             if (!running()) return missing = "the program ended", true;
             if (m.size() != 1 || j.size() != 1 || !showsEditorFrame(x.capture(m[0])) || !showsEditorFrame(x.capture(j[0])))
                 return false;
-            mandelbrot_ = m[0], julia_ = j[0];
-            return missing.clear(), true;
+            return mandelbrot_ = m[0], julia_ = j[0], missing.clear(), true;
         }, startTimeout);
         if (missing.empty() && !idle()) missing = "the program kept drawing";
-        if (missing.empty()) return ::testing::AssertionSuccess();
-        return ::testing::AssertionFailure() << missing << "\noutput so far:\n" << output();
+        return missing.empty() ? AssertionSuccess() : AssertionFailure() << missing << "\noutput so far:\n" << output();
     }
     WindowId mandelbrot() const { return mandelbrot_; }
     WindowId julia() const { return julia_; }
@@ -92,11 +91,10 @@ public:
         return false;
     }
     // Exit status 0 (a sanitizer's report ends it with 1).
-    ::testing::AssertionResult endsCleanly()
+    AssertionResult endsCleanly()
     {
         waitFor([&] { return !running(); }, 30);
-        if (status_ == 0) return ::testing::AssertionSuccess();
-        return ::testing::AssertionFailure() << "exit status " << status_.value_or(-1) << "\n" << output();
+        return status_ == 0 ? AssertionSuccess() : AssertionFailure() << "exit status " << status_.value_or(-1) << "\n" << output();
     }
     double cpuSeconds() const  // user + system so far; negative when unknown
     {
@@ -177,42 +175,38 @@ inline bool isDrawnMenu(const Image& menu, int entries)
            *std::min_element(text.begin(), text.end()) > 0;
 }
 
-inline ::testing::AssertionResult closes(XConnection& x, const PopupMenu& menu)
+inline AssertionResult closes(XConnection& x, const PopupMenu& menu)
 {
-    if (waitFor([&] { return !x.isViewable(menu.window); }, stepTimeout)) return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "the menu stayed open";
+    return waitFor([&] { return !x.isViewable(menu.window); }, stepTimeout) ? AssertionSuccess()
+                                                                           : AssertionFailure() << "the menu stayed open";
 }
 
 // Once the program is idle (a menu opened during a pass is painted late),
 // the right button pressed at (wx, wy): the menu that opens must be drawn
 // with `entries` entries before the pointer moves. Released at once, a
 // plain click, it must stay open.
-inline ::testing::AssertionResult openMenu(XConnection& x, const Program& program, WindowId w, int wx, int wy,
-                                           int entries, PopupMenu& menu, bool release = true)
+inline AssertionResult openMenu(XConnection& x, const Program& program, WindowId w, int wx, int wy, int entries,
+                                PopupMenu& menu, bool release = true)
 {
-    if (!program.idle()) return ::testing::AssertionFailure() << "the program never came to rest";
+    if (!program.idle()) return AssertionFailure() << "the program never came to rest";
     waitFor([&] { return !x.popupMenu(); }, stepTimeout);  // the last one can outlive its choice a moment
     hover(x, w, wx, wy);
     x.pressButton(3);
     menu = PopupMenu{0, {}, entries};
     Image opened;
-    if (!waitFor([&] { return (menu.window = x.popupMenu()) != 0; }, stepTimeout) || !x.geometry(menu.window, menu.frame))
-        return x.releaseButton(3), ::testing::AssertionFailure() << "no pop-up menu opened at " << wx << ", " << wy;
-    if (!waitFor([&] { return isDrawnMenu(opened = x.capture(menu.window), entries); }, stepTimeout))
-        return x.releaseButton(3), ::testing::AssertionFailure() << "no menu of " << entries << " entries drawn as it "
-                                                                 "opened: " << savePicture(opened, "menu-as-opened");
-    if (!release) return ::testing::AssertionSuccess();
-    x.releaseButton(3);
-    pause(0.2);
-    if (x.isViewable(menu.window)) return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "a plain click closed the menu";
+    if (!waitFor([&] { return (menu.window = x.popupMenu()) && x.geometry(menu.window, menu.frame) &&
+                              isDrawnMenu(opened = x.capture(menu.window), entries); }, stepTimeout))
+        return x.releaseButton(3), AssertionFailure() << "no menu of " << entries << " entries drawn as it opened at "
+                                                      << wx << ", " << wy << ": " << savePicture(opened, "menu");
+    if (release) x.releaseButton(3), pause(0.2);
+    return !release || x.isViewable(menu.window) ? AssertionSuccess() : AssertionFailure() << "a click closed the menu";
 }
 
 // Two clicks, one to open the menu and one on the entry; or one gesture,
 // the button pressed, the pointer dragged onto the entry and let go there.
 constexpr bool byDrag = true;
-inline ::testing::AssertionResult chooseFromMenu(XConnection& x, const Program& program, WindowId w, int wx, int wy,
-                                                 int entries, int index, bool drag = false)
+inline AssertionResult chooseFromMenu(XConnection& x, const Program& program, WindowId w, int wx, int wy, int entries,
+                                      int index, bool drag = false)
 {
     PopupMenu menu;
     if (auto opened = openMenu(x, program, w, wx, wy, entries, menu, !drag); !opened) return opened;
@@ -227,22 +221,20 @@ inline ::testing::AssertionResult chooseFromMenu(XConnection& x, const Program& 
 // can be caught half-way through its arrival). With exactNearEditor the
 // fractal in the editor's rows must be right in every pixel: an element
 // drawn a pixel too large shows there.
-inline ::testing::AssertionResult shows(XConnection& x, WindowId w, const Expected& e, const std::string& name,
-                                        bool exactNearEditor = false)
+inline AssertionResult shows(XConnection& x, WindowId w, const Expected& e, const std::string& name,
+                             bool exactNearEditor = false)
 {
     Image captured;
     Mismatches m;
     auto judge = [&] { return (m = compareWindow(captured = x.capture(w), e)).within(0.01, exactNearEditor); };
-    const bool ok = waitFor([&] { return judge() && (pause(0.05), judge()); }, stepTimeout);
-    if (ok) return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << name << ": " << m.editor << " editor pixels off; fractal pixels off: "
-                                         << m.fractal[0] << " in the editor's rows, " << m.fractal[1] << " of "
-                                         << m.compared[1] << " below\n  captured: " << savePicture(captured, name)
-                                         << "\n  expected: " << savePicture(e.picture, name + "-expected");
+    if (waitFor([&] { return judge() && (pause(0.05), judge()); }, stepTimeout)) return AssertionSuccess();
+    return AssertionFailure() << name << ": " << m.editor << " editor pixels off, fractal pixels off: " << m.fractal[0]
+                              << " in the editor's rows, " << m.fractal[1] << " of " << m.compared[1] << " below; "
+                              << savePicture(captured, name) << ", " << savePicture(e.picture, name + "-expected");
 }
 
 // The fractal alone, below the editor.
-inline ::testing::AssertionResult showsFractal(XConnection& x, WindowId w, const Image& fractal, const std::string& name)
+inline AssertionResult showsFractal(XConnection& x, WindowId w, const Image& fractal, const std::string& name)
 {
     return shows(x, w, fractalFrom(fractal, editorBottom), name);
 }

@@ -32,10 +32,7 @@ inline bool inCardioidOrBulb(float cx, float cy)
 }
 
 // Where an orbit ended: after n steps, escaped with |z|^2 = r, or not.
-struct Orbit {
-    float n = 0, r = 0;
-    bool escaped = false;
-};
+struct Orbit { float n = 0, r = 0; bool escaped = false; };
 
 // z <- z^2 + c
 inline void step(float& x, float& y, float cx, float cy)
@@ -45,9 +42,7 @@ inline void step(float& x, float& y, float cx, float cy)
 }
 
 // Eight steps, as the programs' rounds take them.
-struct Round {
-    float x[8], y[8], r[8];
-};
+struct Round { float x[8], y[8], r[8]; };
 
 inline Round round8(float x, float y, float cx, float cy)
 {
@@ -96,9 +91,7 @@ inline Orbit mandelbrotOrbit(float cx, float cy, float limit)
 
 // julia_vertex.glsl's disc about a point of the attracting cycle of
 // z^2 + c that orbits never leave; radius 0 where there is none.
-struct Trap {
-    float x = 0, y = 0, radius2 = 0;
-};
+struct Trap { float x = 0, y = 0, radius2 = 0; };
 
 inline float length(float x, float y) { return std::sqrt(x * x + y * y); }
 
@@ -120,20 +113,16 @@ inline bool trapHolds(float wx, float wy, float cr, float ci, int p, float r0)
 inline int cyclePeriod(float wx, float wy, float cr, float ci)
 {
     float x = wx, y = wy;
-    for (int k = 1; k <= 64; ++k) {
-        step(x, y, cr, ci);
-        if ((x - wx) * (x - wx) + (y - wy) * (y - wy) < 1e-10f) return k;
-    }
+    for (int k = 1; k <= 64; ++k)
+        if (step(x, y, cr, ci), (x - wx) * (x - wx) + (y - wy) * (y - wy) < 1e-10f) return k;
     return 0;
 }
 
 inline Trap juliaTrap(float cr, float ci)
 {
     float x = 0, y = 0;
-    for (int i = 0; i < 2048; ++i) {
-        step(x, y, cr, ci);
-        if (x * x + y * y > 256.0f) return Trap{};
-    }
+    for (int i = 0; i < 2048; ++i)
+        if (step(x, y, cr, ci), x * x + y * y > 256.0f) return Trap{};
     const int p = cyclePeriod(x, y, cr, ci);
     float r0 = 1;
     for (int i = 0; p && i < 40; ++i, r0 *= 0.7f)

@@ -103,11 +103,6 @@ public:
         }
         return 0;
     }
-    bool managed()  // a window manager holds the screen's WM_S<n> selection
-    {
-        const std::string selection = "WM_S" + std::to_string(DefaultScreen(d_));
-        return XGetSelectionOwner(d_, XInternAtom(d_, selection.c_str(), False)) != 0;
-    }
     bool isViewable(WindowId w)
     {
         XWindowAttributes a;
