@@ -5,14 +5,8 @@
 
 #include <cmath>
 #include <cstdint>
-#include <cstring>
 
 static void check(bool condition) { if (!condition) __builtin_trap(); }
-static bool sameBits(const std::vector<ControlPoint>& a, const std::vector<ControlPoint>& b)
-{
-    // An empty vector's data() may be null, which memcmp must not get even for no bytes.
-    return a.size() == b.size() && (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(ControlPoint)) == 0);
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
@@ -20,13 +14,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     check(fromStoredForm(toStoredForm(bytes)) == bytes);
     const std::vector<ControlPoint> sentinel = {ControlPoint{0.25f, 0.5f, 1, 0, 1}};
     std::vector<ControlPoint> points = sentinel, again;
-    if (!decodeTfc(bytes, points)) return check(sameBits(points, sentinel)), 0;
+    // The stored form holds every float bit for bit.
+    if (!decodeTfc(bytes, points)) return check(encodeTfc(points) == encodeTfc(sentinel)), 0;
     // Every point takes 20 bytes of the content after the 4-byte count.
     check(points.size() <= (size >= 4 ? (size - 4) / 20 : 0));
     for (const ControlPoint& p : points)
         check(std::isfinite(p.x) && std::isfinite(p.red) && std::isfinite(p.green) && std::isfinite(p.blue) && p.y == 0.5f);
     const std::string encoded = encodeTfc(points);
     check(fromStoredForm(encoded).size() == 4 + 20 * points.size());
-    check(decodeTfc(encoded, again) && sameBits(again, points) && encodeTfc(again) == encoded);
+    check(decodeTfc(encoded, again) && encodeTfc(again) == encoded);
     return 0;
 }

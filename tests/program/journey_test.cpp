@@ -107,15 +107,6 @@ TEST(Journey, EditSaveLoadAndSavePicturesOnADesktop)
         ASSERT_TRUE(chooseFromMenu(x, program, j, 400, 400, 2, 0));
         EXPECT_TRUE(program.waitForOutput("\nBild konnte nicht gespeichert werden: '" + impossible +
                                           ".tif' l\xC3\xA4sst sich nicht anlegen."));
-        // Which menu the right button gives at the editor area's edges: the
-        // dialog each first entry opens tells (all cancelled from here on).
-        // Below the area, right of it, on its last row, within reach of the
-        // last point.
-        for (const auto& [cx, cy, entries, index, count] : {std::tuple{100, 35, 2, 0, 10}, {527, 20, 2, 0, 11},
-                                                          {100, 34, 3, 2, 12}, {526, 20, 1, 0, 13}}) {
-            ASSERT_TRUE(chooseFromMenu(x, program, j, cx, cy, entries, index)) << cx << ", " << cy;
-            ASSERT_TRUE(waitFor([&] { return zenity.calls().size() == size_t(count); }, stepTimeout)) << cx << ", " << cy;
-        }
         // On its own, freeglut takes a press below the menu for one on the
         // entry a title bar's height above it.
         PopupMenu menu;
@@ -124,14 +115,14 @@ TEST(Journey, EditSaveLoadAndSavePicturesOnADesktop)
         x.click(2);
         ASSERT_TRUE(closes(x, menu)) << "a press below the menu left it open";
         pause(0.5);
-        EXPECT_TRUE(program.running() && zenity.calls().size() == 13u) << "a press below the menu chose an entry";
+        EXPECT_TRUE(program.running() && zenity.calls().size() == 9u) << "a press below the menu chose an entry";
         ASSERT_TRUE(chooseFromMenu(x, program, j, 400, 400, 2, 1, byDrag));
         EXPECT_TRUE(program.endsCleanly());
         // Which window each screenshot message named, in order.
         std::string shots, out = program.output();
         for (size_t at = out.find(" screenshot"); at != std::string::npos; at = out.find(" screenshot", at + 1))
             shots += out[out.rfind('\n', at) + 1];
-        EXPECT_EQ(shots, "mjmjjj") << out;
+        EXPECT_EQ(shots, "mjmj") << out;
         // Nothing in the working directory but the shaders: no temporary file.
         EXPECT_EQ(std::distance(std::filesystem::directory_iterator(program.directory()), {}), 6);
         EXPECT_EQ(files.entries(), (std::vector<std::string>{"julia-1.tif", "julia.tfc", "mandelbrot.tif"}));
@@ -144,8 +135,7 @@ TEST(Journey, EditSaveLoadAndSavePicturesOnADesktop)
             picture = {"--file-selection", "--title=Bild speichern", "--file-filter=TIFF (*.tif) | *.tif", "--save", start};
         EXPECT_EQ(zenity.calls(), (Calls{{"--color-selection", "--color=rgb(255,255,0)"},
                                          {"--color-selection", "--color=rgb(0,128,255)"}, save, load, load, picture,
-                                         picture, picture, picture, picture, picture, save,
-                                         {"--color-selection", "--color=rgb(0,0,0)"}}));
+                                         picture, picture, picture}));
     }
 }
 

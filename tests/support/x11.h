@@ -90,19 +90,8 @@ public:
             }
         return found;
     }
-    // freeglut's topmost pop-up menu, or 0 (a window manager maps
-    // override-redirect windows of its own, but not of this name).
-    WindowId popupMenu()
-    {
-        const std::vector<WindowId> all = children(root());
-        for (auto w = all.rbegin(); w != all.rend(); ++w) {
-            XWindowAttributes a;
-            if (name(*w) == "freeglut menu" && XGetWindowAttributes(d_, *w, &a) && a.override_redirect &&
-                a.map_state == IsViewable)
-                return *w;
-        }
-        return 0;
-    }
+    // freeglut's open pop-up menu, or 0.
+    WindowId popupMenu() { const auto open = windows("freeglut menu"); return open.empty() ? 0 : open.back(); }
     bool isViewable(WindowId w)
     {
         XWindowAttributes a;
