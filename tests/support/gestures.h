@@ -50,9 +50,8 @@ public:
     }
     ~Program()
     {
-        // Reaped only here, so the group id cannot have been reused yet.
         kill(-pid_, SIGKILL);
-        waitpid(pid_, nullptr, 0);
+        if (!status_) waitpid(pid_, nullptr, 0);
         // The server drops a dead client's windows when it gets round to it.
         XConnection x;
         waitFor([&] { return x.windows("Mandelbrot Set").empty() && x.windows("Julia Set").empty(); }, 10);
@@ -84,11 +83,9 @@ public:
     WindowId julia() const { return julia_; }
     bool running()
     {
-        siginfo_t info{};
-        // WNOWAIT: the zombie stays until the destructor, see there.
-        if (status_ || waitid(P_PID, pid_, &info, WEXITED | WNOHANG | WNOWAIT) != 0 || !info.si_pid) return !status_;
-        status_ = info.si_code == CLD_EXITED ? info.si_status : 128 + info.si_status;
-        return false;
+        int s = 0;
+        if (!status_ && waitpid(pid_, &s, WNOHANG) == pid_) status_ = WIFEXITED(s) ? WEXITSTATUS(s) : 128 + WTERMSIG(s);
+        return !status_;
     }
     // Exit status 0 (a sanitizer's report ends it with 1).
     AssertionResult endsCleanly()
