@@ -1,6 +1,5 @@
-// libFuzzer target for the .tfc reader. Any bytes are either rejected, with
-// the caller's points left alone, or give finite points on the middle line
-// that encode to a file which decodes to exactly the same points again.
+// libFuzzer target: any bytes are rejected, the points left alone, or give
+// finite points on the middle line that encode and decode to themselves.
 #include "transfer/transfer_function.h"
 
 #include <cmath>

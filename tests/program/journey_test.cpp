@@ -1,16 +1,11 @@
-// A session on a desktop, from start to "Exit": zoom, a Julia constant, the
-// Julia window's colour editor (add, recolour, a cancelled recolour,
-// delete), its transfer function saved and loaded into the Mandelbrot
-// window, a grey one from elsewhere, a picture of each window (again:
-// cancelled, impossible). Expected pictures come from the CPU reference fed
-// with the colour table the model builds from the same edits.
-//
-// The desktop is openbox, which puts each window below a title bar; there
-// freeglut on its own picks the wrong entry (or none) when a menu entry is
-// chosen by press-drag-release, and leaves a new menu blank
-// (app/menu_workaround.cpp). Every menu must be drawn as it opens; menus
-// are chosen by both gestures, and a press below an open menu must close it
-// and choose nothing.
+// A session from start to "Exit": zoom, a Julia constant, the Julia editor
+// (add, recolour, a cancelled recolour, delete), its transfer function saved
+// and loaded into the other window, one from elsewhere, a picture of each
+// window (again: cancelled, impossible). Pictures are judged against the
+// reference fed with the table the model builds from the same edits. On
+// openbox, below whose title bars freeglut alone picks wrong menu entries
+// and leaves new menus blank (app/menu_workaround.cpp): menus are chosen by
+// both gestures, and a press below an open one must choose nothing.
 #include "support/gestures.h"
 
 namespace fx {
@@ -84,8 +79,7 @@ TEST(Journey, EditSaveLoadAndSavePicturesOnADesktop)
         ASSERT_TRUE(program.idle());
         const Image mandelbrotShown = x.capture(m), juliaShown = x.capture(j);
 
-        // A saved picture holds the very pixels the window shows, but under
-        // the editor the fractal it covers.
+        // A saved picture: the window's very pixels, but the fractal under the editor.
         auto expectSaved = [&](WindowId w, const std::string& file, const Image& shown, const Image& fractal) {
             ASSERT_TRUE(chooseFromMenu(x, program, w, 400, 400, 2, 0, byDrag));
             ASSERT_TRUE(waitForFile(file)) << program.output();
@@ -107,8 +101,7 @@ TEST(Journey, EditSaveLoadAndSavePicturesOnADesktop)
         ASSERT_TRUE(chooseFromMenu(x, program, j, 400, 400, 2, 0));
         EXPECT_TRUE(program.waitForOutput("\nBild konnte nicht gespeichert werden: '" + impossible +
                                           ".tif' l\xC3\xA4sst sich nicht anlegen."));
-        // On its own, freeglut takes a press below the menu for one on the
-        // entry a title bar's height above it.
+        // freeglut alone takes this for a press a title bar's height higher.
         PopupMenu menu;
         ASSERT_TRUE(openMenu(x, program, m, 400, 400, 2, menu));
         x.movePointer(menu.frame.centreX(), menu.frame.y + menu.frame.height + 8);
@@ -126,8 +119,7 @@ TEST(Journey, EditSaveLoadAndSavePicturesOnADesktop)
         // Nothing in the working directory but the shaders: no temporary file.
         EXPECT_EQ(std::distance(std::filesystem::directory_iterator(program.directory()), {}), 6);
         EXPECT_EQ(files.entries(), (std::vector<std::string>{"julia-1.tif", "julia.tfc", "mandelbrot.tif"}));
-        // Each dialog asked once, starting in the working directory; a colour
-        // dialog from the point's colour.
+        // Each dialog once, from the working directory or the point's colour.
         const std::string start = "--filename=" + std::filesystem::canonical(program.directory()).string() + "/",
                           tfc = "--file-filter=Transferfunktion (*.tfc) | *.tfc";
         const std::vector<std::string> load = {"--file-selection", "--title=Datensatz \xC3\xB6" "ffnen", tfc, start},

@@ -1,9 +1,7 @@
-// The viewer from start to end as a user sees it: the two windows side by
-// side (Program::ready waits for an idle program), the first pictures
-// with the editor over them pixel for pixel, the wheel, a click and a drag
-// in each window, a resize, drags in the colour editor, and "Exit"; and a
-// start without shader files.
-// Each picture is judged against the CPU reference of what it should show.
+// From start to "Exit" as a user sees it: the windows side by side, the
+// first pictures pixel for pixel, wheel, click and drag in each window, a
+// resize and the editor's drags, each picture judged against the reference;
+// and a start without shader files.
 #include "support/gestures.h"
 
 #include <X11/keysym.h>
@@ -29,9 +27,8 @@ TEST(Startup, WindowsPicturesNavigationResizeAndExit)
     EXPECT_TRUE(shows(x, j, withEditor(renderJulia(juliaHome, 0, 0, juliaTable), juliaColours), "startup-julia", true));
     const Image mandelbrotBefore = x.capture(m), juliaBefore = x.capture(j);
 
-    // Ignored: the wheel and a click over the editor area (corners (6, 6)
-    // and (526, 34)), the middle button, and the Julia window's left button,
-    // held and dragged or not.
+    // Ignored: wheel and click over the editor area (corners (6, 6), (526, 34)),
+    // the middle button, the Julia window's left button, dragged or not.
     for (const auto& [w, wx, wy, button] : {std::tuple{m, 6, 6, 4}, {m, 526, 34, 5}, {m, 300, 20, 1}, {m, 600, 600, 2},
                                             {j, 300, 20, 4}, {j, 200, 600, 1}})
         hover(x, w, wx, wy), x.click(button);
@@ -88,9 +85,8 @@ TEST(Startup, WindowsPicturesNavigationResizeAndExit)
     EXPECT_TRUE(shows(x, m, withEditor(renderMandelbrot(back, mandelbrotTable, 800, 500), mandelbrotColours),
                       "resized-mandelbrot"));
 
-    // The editor: the end points (columns 10 and 522) stay put; the yellow
-    // point (column 35) stops 1/256 short of the last; from column 520 (the
-    // last point within reach too: the lower index wins) back to 300.
+    // End points (columns 10, 522) stay put; the yellow point (35) stops 1/256
+    // short of the last; from 520 (both in reach: the lower index wins) to 300.
     TransferFunction colours = juliaColours;
     auto showsJulia = [&](const std::string& name) {
         return colours.rebuild(), shows(x, j, withEditor(renderJulia(juliaView, cr, ci, colours.colourTable), colours), name);

@@ -1,7 +1,5 @@
-// The viewer as a user meets it: build/fraktale started from a folder that
-// holds the six shader files (or none), its console output going to a file
-// the test reads; what a user does to it with the mouse, in window
-// coordinates; and the waits for what it should then show or write.
+// build/fraktale started as a user starts it (from a folder with or without
+// the shaders, its console in a log), the user's gestures, and the waits.
 #pragma once
 
 #include "support/reference.h"
@@ -27,8 +25,7 @@ constexpr double startTimeout = 90, stepTimeout = 60;
 
 class Program {
 public:
-    // The log lies beside the working directory, so a test can list what
-    // the program wrote there.
+    // The log lies beside the working directory, which a test may list.
     explicit Program(bool withShaders = true) : workDir_(folder_.file("work")), logPath_(folder_.file("output.log"))
     {
         namespace fs = std::filesystem;
@@ -64,8 +61,7 @@ public:
     {
         return waitFor([&] { return output().find(text) != std::string::npos; }, stepTimeout);
     }
-    // Until both windows are viewable and drawn (the editor frame is on
-    // both), and the program is idle; they are then mandelbrot() and julia().
+    // Until both windows show the editor's frame and the program is idle.
     AssertionResult ready(XConnection& x)
     {
         std::string missing = "not one drawn window of each title";
@@ -103,8 +99,7 @@ public:
         const std::vector<std::string> f{std::istream_iterator<std::string>(fields), {}};
         return f.size() < 13 ? -1 : double(std::stoull(f[11]) + std::stoull(f[12])) / double(sysconf(_SC_CLK_TCK));
     }
-    // Until the program has used no processor time for a moment: every pass
-    // it had to draw is on the screen.
+    // No processor time used for a moment: every pass due is on the screen.
     bool idle() const
     {
         double before = cpuSeconds();
@@ -178,10 +173,8 @@ inline AssertionResult closes(XConnection& x, const PopupMenu& menu)
                                                                            : AssertionFailure() << "the menu stayed open";
 }
 
-// Once the program is idle (a menu opened during a pass is painted late),
-// the right button pressed at (wx, wy): the menu that opens must be drawn
-// with `entries` entries before the pointer moves. Released at once, a
-// plain click, it must stay open.
+// The right button pressed at (wx, wy) once the program is idle: the menu
+// must be drawn before the pointer moves and, released at once, stay open.
 inline AssertionResult openMenu(XConnection& x, const Program& program, WindowId w, int wx, int wy, int entries,
                                 PopupMenu& menu, bool release = true)
 {
@@ -214,10 +207,9 @@ inline AssertionResult chooseFromMenu(XConnection& x, const Program& program, Wi
     return closes(x, menu);
 }
 
-// Polls until the window shows `e`, the picture held for a moment (a frame
-// can be caught half-way through its arrival). With exactNearEditor the
-// fractal in the editor's rows must be right in every pixel: an element
-// drawn a pixel too large shows there.
+// Until the window shows `e` twice in a row (a frame can be caught half-way
+// through its arrival); exactNearEditor: an editor element drawn a pixel too
+// large shows in the fractal next to it.
 inline AssertionResult shows(XConnection& x, WindowId w, const Expected& e, const std::string& name,
                              bool exactNearEditor = false)
 {
@@ -230,7 +222,6 @@ inline AssertionResult shows(XConnection& x, WindowId w, const Expected& e, cons
                               << savePicture(captured, name) << ", " << savePicture(e.picture, name + "-expected");
 }
 
-// The fractal alone, below the editor.
 inline AssertionResult showsFractal(XConnection& x, WindowId w, const Image& fractal, const std::string& name)
 {
     return shows(x, w, fractalFrom(fractal, editorBottom), name);

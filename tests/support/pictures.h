@@ -1,6 +1,5 @@
-// Pictures compared the way a window's picture can be judged: the editor
-// painted over a fractal as GL rasterises it, and counts of pixels that
-// differ beyond what rounding allows.
+// The editor painted over a fractal as GL rasterises it, and counts of the
+// pixels that differ beyond what rounding allows.
 #pragma once
 
 #include "support/x11.h"
@@ -46,8 +45,7 @@ inline Expected withEditor(const Image& fractal, const TransferFunction& tf)
     fill(9, 9, 523, 31, white, 0);
     // The bar is as wide as the table has texels: column 10 + i shows texel i.
     for (int i = 0; i < tableSize; ++i) fill(10 + i, 10, 11 + i, 30, &tf.colourTable[4 * size_t(i)], 2);
-    // A 10 x 10 square about (512 x + 10, 20), its ring in the colour that
-    // contrasts with the point's in every channel.
+    // A 10 x 10 square about (512 x + 10, 20), ringed in the contrasting colour.
     for (const ControlPoint& p : tf.points) {
         const int cx = int(512.0 * p.x + 10.0);
         const float ring[3] = {p.red < 0.5f ? 1.f : 0.f, p.green < 0.5f ? 1.f : 0.f, p.blue < 0.5f ? 1.f : 0.f},
@@ -67,12 +65,12 @@ inline Expected fractalFrom(const Image& fractal, int firstRow)
 }
 
 // Editor pixels beyond their tolerance; fractal pixels off by more than 3,
-// and those compared, in the editor's rows (0 .. 39) and below them.
+// and those compared, in the editor's rows (0 .. 39) and below them. Within
+// rounding and llvmpipe's arithmetic: no editor pixel off, a share of the
+// fractal's (none in the editor's rows if asked).
 struct Mismatches {
     bool sizesDiffer = false;
     long editor = 0, fractal[2] = {0, 0}, compared[2] = {0, 0};
-    // Within rounding and llvmpipe's arithmetic: no editor pixel off, and a
-    // share of the fractal's (none in the editor's rows, if asked).
     bool within(double share, bool exactNearEditor = false) const
     {
         return !sizesDiffer && !editor && !(exactNearEditor && fractal[0]) &&

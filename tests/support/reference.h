@@ -1,6 +1,5 @@
-// The fractal pictures worked out on the CPU with the fragment programs'
-// arithmetic in single precision (shader_arithmetic.h), as the windows show
-// them: a captured picture is judged against this, never against a stored one.
+// The pictures worked out on the CPU with the programs' own arithmetic
+// (shader_arithmetic.h): what a captured picture is judged against.
 #pragma once
 
 #include "app/navigation.h"
@@ -21,8 +20,7 @@ struct View {
 // The views the windows start with.
 constexpr View mandelbrotHome{-2.0f, 1.0f, -1.5f, 1.5f}, juliaHome{-2.0f, 2.0f, -2.0f, 2.0f};
 
-// Window 1's (Mandelbrot) or 2's (Julia) transfer function at its defaults,
-// from the product's own model code.
+// Window 1's (Mandelbrot) or 2's (Julia) transfer function at its defaults.
 inline TransferFunction defaults(int windowNumber)
 {
     TransferFunction tf;
@@ -30,10 +28,9 @@ inline TransferFunction defaults(int windowNumber)
     return tf;
 }
 
-// By the viewer's own navigation arithmetic, an 800 x 800 window showing
-// `view` with the pointer at window pixel (px, py); the view after wheel
-// notches there (a notch is a press and a release, and each zooms), and the
-// Julia constant a left click there picks.
+// By the viewer's own navigation, with the pointer at (px, py) of an 800 x
+// 800 window: the view after wheel notches (a press and a release, each
+// zooming) and the Julia constant a click picks.
 inline FractalWindow pointedAt(const View& view, int px, int py)
 {
     FractalWindow w;

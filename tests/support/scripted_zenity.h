@@ -63,10 +63,9 @@ private:
     std::string path_;
 };
 
-// An executable `zenity` first on PATH while the object lives (or, not
-// installed, a PATH without any), alone in a folder so nothing shadows it.
-// Each call appends its arguments to a log and prints the next queued
-// answer, status 0; "CANCEL", or nothing queued, exits 1 as a cancel does.
+// A `zenity` alone first on PATH while the object lives (not installed: no
+// PATH but its empty folder) that logs its arguments and prints the next
+// queued answer; "CANCEL", or none queued, exits 1 as a cancel does.
 class ScriptedZenity {
 public:
     explicit ScriptedZenity(bool installed = true) : oldPath_(std::getenv("PATH") ? std::getenv("PATH") : "")

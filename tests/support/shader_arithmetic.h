@@ -1,9 +1,6 @@
-// The fractal programs' arithmetic on the CPU, in the shaders' single
-// precision: the one copy that the test reference and the benchmark both
-// hold the GLSL files to. A change to the programs' limit, bailout, loop or
-// interior tests is made here too. The GPU may fuse multiply-adds that
-// this copy rounds twice, so orbits near the set's edge can end a step
-// apart; pictures are compared with that in mind.
+// The fractal programs' arithmetic on the CPU in single precision, the one
+// copy the tests and the benchmark hold the GLSL files to: change both. The
+// GPU may fuse multiply-adds, so orbits near the set can end a step apart.
 #pragma once
 
 #include <algorithm>
@@ -54,9 +51,8 @@ inline Round round8(float x, float y, float cx, float cy)
     return d;
 }
 
-// Rounds from z until one escapes, the limit is near, or `settled` (asked
-// after each whole round, given it and the steps so far) stops the orbit;
-// then the first step past the bailout, if within the limit.
+// Rounds until one escapes, the limit is near, or `settled` (after each
+// round) stops the orbit; then the first step past the bailout, if any.
 template <typename Settled>
 Orbit iterate(float x, float y, float cx, float cy, float limit, Settled settled)
 {

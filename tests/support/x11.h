@@ -52,8 +52,7 @@ bool waitFor(Condition condition, double timeoutSeconds)
     return true;
 }
 
-// One connection to $DISPLAY. Buttons: 1 left, 3 right, 4 wheel up (zooms
-// in), 5 wheel down.
+// One connection to $DISPLAY. Buttons: 1 left, 3 right, 4/5 wheel up/down.
 class XConnection {
 public:
     XConnection()
@@ -66,8 +65,7 @@ public:
     }
     ~XConnection()
     {
-        // Buttons pressed through XTest stay down in the server; a test that
-        // stopped half-way must not hand a held button to the next one.
+        // A test stopped half-way must not hand a held button to the next.
         Window r, c;
         int rx, ry, wx, wy;
         unsigned mask = 0;

@@ -39,9 +39,8 @@ TEST(DialogArguments, EnsureExtensionAndColourAnswers)
     EXPECT_EQ(fileDialogArguments(tfc, true, "").back(), "--save");
 }
 
-// The colour dialog starts at the point's colour; an answer recolours the
-// point and rebuilds the table, a cancel or an answer that is no colour
-// keeps it. Without zenity every dialog says so and counts as cancelled.
+// An answer recolours the point, a cancel or a non-colour keeps it; without
+// zenity every dialog says so and counts as cancelled.
 TEST(Dialogs, ColourDialogAndNoZenity)
 {
     TempFolder dir;  // the working folder: a file dialog without zenity must not write

@@ -36,9 +36,8 @@ TEST(Navigation, OneStepFromTheStartViews)
     }
 }
 
-// Zooming in stops while the view still spans several float steps at its
-// bounds; zooming out, before overflow. A refused step changes nothing
-// (neither axis, even when only the second refuses), and the way back is open.
+// Zooming stops while the view spans several float steps, and before
+// overflow; a refused step changes neither axis; the way back stays open.
 TEST(Navigation, ZoomStopsWhileTheViewIsUsableAndCanGoBack)
 {
     for (const auto& [start, p, direction] : {std::tuple{viewOf(mandelbrotWindow), 0.3f, ZoomDirection::in},

@@ -1,7 +1,5 @@
-// .tfc files: the stored byte form, the console lines, and that neither a bad
-// file nor a failed save ever costs the user the transfer function they had.
-// Files are put together byte by byte here, not with encodeTfc, so that a
-// writer and a reader wrong in the same way cannot pass.
+// .tfc files byte by byte (not with encodeTfc: a writer and a reader wrong
+// alike must not pass), their console lines, and no lost work on bad files.
 #include "support/scripted_zenity.h"
 #include "transfer/transfer_function.h"
 
@@ -81,9 +79,8 @@ TEST_F(TfcFile, StoredFormRoundTripsEveryByte)
     EXPECT_TRUE(load("", path) && bits(tf.points) == bits(other.points));
     EXPECT_TRUE(tf.colourTable == other.colourTable) << "the loaded points were not rebuilt";
 
-    // Only 0x0D right before 0x0A is part of a line end; a lone 0x0D and
-    // 0x1A (a Windows end-of-file mark) are content, and what follows the
-    // last point is not looked at.
+    // A lone 0x0D and 0x1A (Windows' end-of-file mark) are content; what
+    // follows the last point is not looked at.
     ASSERT_TRUE(load(le32(2) + std::string("\x00\x0D\x1A\x3E", 4) + le32(0) + le32(0) + le32(0) + le32(0x3F000000) +
                      le32(0x3F800000) + std::string("\x0D\x0D\x0D\x0A\x3F\x0D\x1A\x0D\x3F", 9) + le32(0) +
                      le32(0x3F000000) + "\x1A junk\x0D"));
@@ -120,10 +117,9 @@ TEST_F(TfcFile, AnythingButAWholeFileIsRejected)
     EXPECT_EXIT((alarm(10), std::_Exit(tf.loadFile(fifo))), ::testing::ExitedWithCode(0), "") << "reading a fifo hung";
 }
 
-// Neither a write cut short (the file-size limit, set in a child alone), nor
-// a full device, nor a missing folder may report success, cost the old file
-// or leave a temporary file about. Through a link, the linked file is
-// replaced and keeps its mode.
+// A write cut short (file-size limit, in a child), a full device or a missing
+// folder: no success reported, no old file lost, no temporary file left.
+// Through a link, the linked file is replaced and keeps its mode.
 TEST_F(TfcFile, SavingNeverCostsTheOldFile)
 {
     const std::string kept = dir.file("kept.tfc"), link = dir.file("link.tfc");

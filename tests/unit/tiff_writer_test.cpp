@@ -1,6 +1,3 @@
-// Screenshot TIFF files read back with libtiff: the fields, one row per
-// strip, an upright picture, and a failed save that leaves neither a broken
-// file nor a stray temporary one and says so.
 #include "screenshot/screenshot.h"
 #include "support/scripted_zenity.h"
 
@@ -11,9 +8,9 @@
 
 #include <cstring>
 
-// The file-size limit cuts the write off at every byte the finished file
-// needs, the directory written last included: each cut is reported with one
-// German line and leaves the old file as it was. So does a missing folder.
+// Read back with libtiff: the fields, one row per strip, upright. A write cut
+// off at any byte (the file-size limit) or into a missing folder is reported
+// in one German line and leaves the old file and no temporary one.
 TEST(TiffWriter, UprightWithItsFieldsAndReplacedOnlyBySuccessfulWrite)
 {
     // An odd row length (no 4-byte padding to hide behind) of pseudo-random

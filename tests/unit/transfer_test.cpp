@@ -1,6 +1,5 @@
-// A window's transfer function without GL or GLUT (no menus exist, so
-// attaching one does nothing): its defaults, the 512-texel table sampled
-// from the points, picking, and the editor's mouse rules and menu entries.
+// A transfer function without GL or GLUT (attaching a menu does nothing):
+// defaults, the sampled table, picking, the editor's mouse rules and menus.
 #include "transfer/transfer_function.h"
 
 #include <gtest/gtest.h>
@@ -45,11 +44,10 @@ TEST(Transfer, DefaultsAndTheirTables)
                          {256, yellow(0.539437f)}, {511, yellow(0.000013f)}});
 }
 
-// Equal x is a hard edge whose texel takes the colour of the point first in
-// the list, so the sort keeps list order (with more ties than a small-array
-// insertion sort sees). Outside the outer points their colours hold; the
-// blend leaves each end colour with zero slope; one point colours all,
-// none (only a loaded file can leave none) is black.
+// Equal x: a hard edge in the colour of the point first in the list, so the
+// sort must be stable (with more ties than an insertion sort sees). Outer
+// colours hold beyond the ends, blends start flat; one point colours all,
+// none (a loaded file) is black.
 TEST(Transfer, SamplingEdgesEndsAndSort)
 {
     TransferFunction tf;
@@ -89,9 +87,8 @@ TEST(Transfer, PickBoundsAreStrict)
     EXPECT_TRUE(tf.hoverPick(0.5f + pixel) == 1 && tf.pressPick(0.5f + pixel, 0.5f) == 1 && tf.hoverPick(0.5f + 6 * pixel) == 2);
 }
 
-// The editor area is the bar widened by the pick radius: every button event
-// inside it is the editor's, and motion outside it changes nothing. The
-// right button's menu follows what lies under the cursor.
+// The editor area, the bar widened by the pick radius, takes every button
+// event; motion outside it changes nothing; the menu follows the cursor.
 TEST(Transfer, EditorAreaAndMenus)
 {
     TransferFunction tf = model(1);
@@ -135,11 +132,10 @@ TEST(Transfer, DragFollowsALeftPressWithinItsRange)
     EXPECT_TRUE(clampDrag(0.0f, 0.6f, 0.4f) == 0.6f && clampDrag(1.0f, 0.6f, 0.4f) == 0.6f && clampDrag(0.5f, 0.2f, 0.8f) == 0.5f);
 }
 
-// "Add" puts a white point at the cursor, whatever is under it (from the
-// margin left of the bar, a new first point); "change colour" marks the
-// point under the cursor for the dialog; only inner points are deleted, and
-// after a deletion what lies under the cursor decides what a second choice
-// acts on. The dialog starts at truncated bytes, clamped to its range.
+// "Add" puts a white point at the cursor, whatever is under it (left of the
+// bar: a new first point); "change colour" marks the point under it; only
+// inner points are deleted, and then what lies under the cursor decides a
+// second choice. The dialog starts at truncated bytes, clamped.
 TEST(Transfer, MenuEntriesAndTheDialogColour)
 {
     TransferFunction tf = model(2);
