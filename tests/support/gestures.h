@@ -155,7 +155,7 @@ struct PopupMenu {
 
 inline bool isDrawnMenu(const Image& menu, int entries)
 {
-    if (menu.empty() || (menu.height - 4) % entries) return false;
+    if (menu.width <= 0 || menu.height <= 4 || (menu.height - 4) % entries) return false;
     std::vector<int> text(size_t(entries), 0);
     for (int y = 0; y < menu.height; ++y)
         for (int x = 0; x < menu.width; ++x) {

@@ -13,9 +13,7 @@
 
 namespace fx {
 
-struct View {
-    float left, right, bottom, top;
-};
+struct View { float left, right, bottom, top; };
 
 // The views the windows start with.
 constexpr View mandelbrotHome{-2.0f, 1.0f, -1.5f, 1.5f}, juliaHome{-2.0f, 2.0f, -2.0f, 2.0f};

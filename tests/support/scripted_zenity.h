@@ -49,7 +49,6 @@ public:
         std::filesystem::remove_all(path_, ec);
     }
     TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
     const std::string& path() const { return path_; }
     std::string file(const std::string& name) const { return path_ + "/" + name; }
     std::vector<std::string> entries() const  // sorted

@@ -28,7 +28,6 @@ struct Image {
     std::vector<std::uint8_t> rgb;
     Image() = default;
     Image(int w, int h) : width(w), height(h), rgb(size_t(w) * h * 3, 0) {}
-    bool empty() const { return width <= 0 || height <= 0; }
     std::uint8_t* at(int x, int y) { return &rgb[(size_t(y) * width + x) * 3]; }
     const std::uint8_t* at(int x, int y) const { return &rgb[(size_t(y) * width + x) * 3]; }
     bool operator==(const Image& o) const { return width == o.width && height == o.height && rgb == o.rgb; }
@@ -75,7 +74,6 @@ public:
         XCloseDisplay(d_);
     }
     XConnection(const XConnection&) = delete;
-    XConnection& operator=(const XConnection&) = delete;
 
     // Viewable windows of this title anywhere in the tree (a window manager reparents them).
     std::vector<WindowId> windows(const std::string& title)
