@@ -39,7 +39,7 @@ TEST(Journey, EditSaveLoadAndSavePicturesOnADesktop)
     Program program;
     ASSERT_TRUE(program.ready(x));
     const WindowId m = program.mandelbrot(), j = program.julia();
-    ASSERT_TRUE(where(x, m).y > 0 && where(x, j).y > 0) << "no window manager framed the windows on " << desktop;
+    ASSERT_TRUE(x.where(m).y > 0 && x.where(j).y > 0) << "no window manager framed the windows on " << desktop;
     hover(x, m, 333, 373);
     x.wheel(true);
     x.wheel(true);

@@ -18,8 +18,7 @@ TEST(Startup, WindowsPicturesNavigationResizeAndExit)
     const TransferFunction mandelbrotColours = defaults(1), juliaColours = defaults(2);
     const std::vector<float> &mandelbrotTable = mandelbrotColours.colourTable, &juliaTable = juliaColours.colourTable;
 
-    Rect mr, jr;
-    ASSERT_TRUE(x.geometry(m, mr) && x.geometry(j, jr));
+    const Rect mr = x.where(m), jr = x.where(j);
     EXPECT_EQ((std::vector<int>{mr.x, mr.y, mr.width, mr.height, jr.x, jr.y, jr.width, jr.height}),
               (std::vector<int>{0, 0, 800, 800, 830, 0, 800, 800}));
     EXPECT_TRUE(shows(x, m, withEditor(renderMandelbrot(mandelbrotHome, mandelbrotTable), mandelbrotColours),

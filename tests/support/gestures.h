@@ -122,13 +122,11 @@ private:
     WindowId mandelbrot_ = 0, julia_ = 0;
 };
 
-inline Rect where(XConnection& x, WindowId w) { Rect r; return x.geometry(w, r), r; }
-
 // The pointer on (wx, wy); XTest makes no motion to where it already is, so
 // it arrives from the next column.
 inline void hover(XConnection& x, WindowId w, int wx, int wy)
 {
-    const Rect r = where(x, w);
+    const Rect r = x.where(w);
     x.movePointer(r.x + wx + 1, r.y + wy);
     x.movePointer(r.x + wx, r.y + wy);
 }
@@ -136,7 +134,7 @@ inline void hover(XConnection& x, WindowId w, int wx, int wy)
 // Left press at (fromX, row), motion through the midway column, release at (toX, row).
 inline void drag(XConnection& x, WindowId w, int row, int fromX, int toX)
 {
-    const Rect r = where(x, w);
+    const Rect r = x.where(w);
     hover(x, w, fromX, row);
     x.pressButton(1);
     x.movePointer(r.x + (fromX + toX) / 2, r.y + row);
@@ -184,7 +182,7 @@ inline AssertionResult openMenu(XConnection& x, const Program& program, WindowId
     x.pressButton(3);
     menu = PopupMenu{0, {}, entries};
     Image opened;
-    if (!waitFor([&] { return (menu.window = x.popupMenu()) && x.geometry(menu.window, menu.frame) &&
+    if (!waitFor([&] { return (menu.window = x.popupMenu()) && (menu.frame = x.where(menu.window)).width &&
                               isDrawnMenu(opened = x.capture(menu.window), entries); }, stepTimeout))
         return x.releaseButton(3), AssertionFailure() << "no menu of " << entries << " entries drawn as it opened at "
                                                       << wx << ", " << wy << ": " << savePicture(opened, "menu");
@@ -200,7 +198,7 @@ inline AssertionResult chooseFromMenu(XConnection& x, const Program& program, Wi
 {
     PopupMenu menu;
     if (auto opened = openMenu(x, program, w, wx, wy, entries, menu, !drag); !opened) return opened;
-    const Rect r = where(x, w), to = menu.entry(index);
+    const Rect r = x.where(w), to = menu.entry(index);
     for (int step = 1; step <= 4 && drag; ++step)
         x.movePointer(r.x + wx + (to.centreX() - r.x - wx) * step / 4, r.y + wy + (to.centreY() - r.y - wy) * step / 4);
     drag ? x.releaseButton(3) : (x.movePointer(to.centreX(), to.centreY()), x.click(3));

@@ -93,13 +93,14 @@ public:
         XWindowAttributes a;
         return XGetWindowAttributes(d_, w, &a) && a.map_state == IsViewable;
     }
-    bool geometry(WindowId w, Rect& onScreen)  // the inside, in root coordinates
+    Rect where(WindowId w)  // the inside, in root coordinates; no size when unknown
     {
         XWindowAttributes a;
         Window child;
-        return XGetWindowAttributes(d_, w, &a) &&
-               XTranslateCoordinates(d_, w, root(), 0, 0, &onScreen.x, &onScreen.y, &child) &&
-               (onScreen.width = a.width, onScreen.height = a.height, true);
+        Rect r;
+        if (XGetWindowAttributes(d_, w, &a) && XTranslateCoordinates(d_, w, root(), 0, 0, &r.x, &r.y, &child))
+            r.width = a.width, r.height = a.height;
+        return r;
     }
     Image capture(WindowId w)  // empty when unreadable
     {
