@@ -54,15 +54,6 @@ bool holdsItsTable(const FractalWindow& w)
     return glGetError() == GL_NO_ERROR;
 }
 
-// The window's picture as the X server shows it.
-Image readBack(const char* title)
-{
-    glFinish();
-    XConnection x;
-    const std::vector<WindowId> found = x.windows(title);
-    return found.size() == 1 ? x.capture(found[0]) : Image{};
-}
-
 // share: of pixels that may differ; rounding moves more on a longer edge.
 struct Case { bool julia; View view; float cr, ci; double share; const char* where; };
 
@@ -99,6 +90,7 @@ TEST(WindowPasses, TexturesHoldTheTablesAndPicturesAreTheReferences)
         {true, juliaHome, -0.7f, 0.25f, 0.0002, "fixed point, multiplier 0.9988: no trap"},
         {true, juliaHome, -0.8f, 0.156f, 0.0012, "outside the Mandelbrot set: no cycle"},
     };
+    XConnection x;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.where);
         FractalWindow& w = c.julia ? juliaWindow : mandelbrotWindow;
@@ -106,7 +98,9 @@ TEST(WindowPasses, TexturesHoldTheTablesAndPicturesAreTheReferences)
         juliaCr = c.cr, juliaCi = c.ci;
         glutSetWindow(w.windowId);
         c.julia ? juliaDisplay() : mandelbrotDisplay();
-        const Image shown = readBack(c.julia ? "julia" : "mandelbrot");
+        glFinish();  // then the picture as the X server shows it
+        const std::vector<WindowId> found = x.windows(c.julia ? "julia" : "mandelbrot");
+        const Image shown = found.size() == 1 ? x.capture(found[0]) : Image{};
         ASSERT_TRUE(shown.width == w.width && shown.height == w.height) << "nothing to read back";
         const std::vector<float>& table = w.transferFunction.colourTable;
         const Image expected = c.julia ? renderJulia(c.view, c.cr, c.ci, table, w.width, w.height)

@@ -79,7 +79,7 @@ TEST(Journey, EditSaveLoadAndSavePicturesOnADesktop)
     // A saved picture: the window's very pixels, but the fractal under the editor.
     auto expectSaved = [&](WindowId w, const std::string& file, const Image& shown, const Image& fractal) {
         ASSERT_TRUE(chooseFromMenu(x, program, w, 400, 400, 2, 0, byDrag));
-        ASSERT_TRUE(waitForFile(file)) << program.output();
+        ASSERT_TRUE(waitFor([&] { return std::filesystem::exists(file); }, stepTimeout)) << program.output();
         Expected e{shown, std::vector<std::uint8_t>(shown.rgb.size() / 3, 1)};
         for (int y = 0; y < editorBottom; ++y) {
             std::copy_n(fractal.at(0, y), editorRight * 3, e.picture.at(0, y));

@@ -225,11 +225,6 @@ inline AssertionResult showsFractal(XConnection& x, WindowId w, const Image& fra
     return shows(x, w, fractalFrom(fractal, editorBottom), name);
 }
 
-inline bool waitForFile(const std::string& path)
-{
-    return waitFor([&] { return std::filesystem::exists(path); }, stepTimeout);
-}
-
 // The picture of a TIFF, row 0 at the top; empty when there is none.
 inline Image readTiff(const std::string& path)
 {

@@ -44,10 +44,7 @@ struct Round { float x[8], y[8], r[8]; };
 inline Round round8(float x, float y, float cx, float cy)
 {
     Round d;
-    for (int k = 0; k < 8; ++k) {
-        step(x, y, cx, cy);
-        d.x[k] = x, d.y[k] = y, d.r[k] = x * x + y * y;
-    }
+    for (int k = 0; k < 8; ++k) step(x, y, cx, cy), d.x[k] = x, d.y[k] = y, d.r[k] = x * x + y * y;
     return d;
 }
 
