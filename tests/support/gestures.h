@@ -53,7 +53,6 @@ public:
         XConnection x;
         waitFor([&] { return x.windows("Mandelbrot Set").empty() && x.windows("Julia Set").empty(); }, 10);
     }
-    Program(const Program&) = delete;
 
     const std::string& directory() const { return workDir_; }
     std::string output() const { return readFile(logPath_); }  // stdout and stderr so far
