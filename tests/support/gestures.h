@@ -74,6 +74,7 @@ public:
         if (missing.empty() && !idle()) missing = "the program kept drawing";
         return missing.empty() ? AssertionSuccess() : AssertionFailure() << missing << "\noutput so far:\n" << output();
     }
+    void hold(bool stopped) { kill(pid_, stopped ? SIGSTOP : SIGCONT); }  // events queue meanwhile
     WindowId mandelbrot() const { return mandelbrot_; }
     WindowId julia() const { return julia_; }
     bool running()
