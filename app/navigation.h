@@ -4,10 +4,7 @@
 #pragma once
 
 #include "app/fractal_window.h"
-
-constexpr float zoomFactor = 0.8f;
-
-enum class ZoomDirection { in, out };
+#include "deep/deep_view.h"
 
 // One axis of a zoom step; false (and lo, hi untouched) when the step would
 // leave the axis unusable: a bound not finite, or an extent too small for

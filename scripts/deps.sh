@@ -3,7 +3,8 @@
 # Usage: scripts/deps.sh run|test|picture
 set -euo pipefail
 
-build=(cmake g++ make pkg-config freeglut3-dev libglew-dev libglu1-mesa-dev libtiff-dev libx11-dev)
+build=(cmake g++ make pkg-config freeglut3-dev libglew-dev libglu1-mesa-dev libtiff-dev libx11-dev libmpfr-dev
+       libpng-dev libegl-dev libegl-mesa0)
 run=(zenity)
 test=(libgtest-dev xvfb libgl1-mesa-dri libxtst-dev clang libclang-rt-dev openbox)
 picture=(xvfb libgl1-mesa-dri openbox x11-utils x11-apps xdotool netpbm)

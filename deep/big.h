@@ -1,0 +1,24 @@
+// Arbitrary-precision reals for views past single and double precision,
+// through GNU MPFR. Big is a plain owner of one mpfr_t with value semantics;
+// arithmetic is done with the mpfr_* calls on `v` directly, always rounding
+// to nearest (MPFR_RNDN), so every result is the exact one rounded once.
+#pragma once
+
+#include <mpfr.h>
+
+struct Big {
+    mpfr_t v;
+
+    explicit Big(long precision = 64);
+    Big(double value, long precision);
+    Big(const Big& other);             // the other's precision and value
+    Big(Big&& other) noexcept;
+    Big& operator=(const Big& other);  // takes the other's precision too
+    Big& operator=(Big&& other) noexcept;
+    ~Big();
+
+    long precision() const;
+    void setPrecision(long bits);  // keeps the value, rounded to the new precision
+    double toDouble() const;
+    float toFloat() const;         // rounded once, straight from the exact value
+};

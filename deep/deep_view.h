@@ -1,0 +1,60 @@
+// Views held in arbitrary precision, for windows whose pixels single
+// precision can no longer tell apart, and the switch between the two.
+//
+// Precision: a bound needs the bits that place it relative to its own
+// magnitude (log2 |bound|) down to a pixel (log2 pixel), and 64 more so
+// that thousands of zoom steps, each rounded once, stay far below a pixel.
+// MPFR keeps the exponent apart from those bits, so depth itself costs
+// nothing until the bits grow.
+#pragma once
+
+#include "deep/big.h"
+
+enum class ZoomDirection { in, out };
+
+// The single-precision number nearest 0.8: one step in keeps 0.8 of the extent.
+constexpr float zoomFactor = 0.8f;
+
+// The bounds of a window's view: real part at the left and right edges,
+// imaginary part at the bottom and top edges.
+struct DeepView {
+    Big left, right, bottom, top;
+};
+
+// Pixels at least this many float steps (units in the last place of the
+// larger bound) wide are drawn by the single-precision programs; narrower
+// ones by perturbation. Below it the float pictures start to repeat pixels.
+constexpr double switchUlps = 4.0;
+
+// Whether single precision still resolves `pixels` pixels between lo and hi:
+// both finite and each pixel at least switchUlps float steps wide.
+bool floatResolves(float lo, float hi, int pixels);
+
+// Bits the view needs at width x height pixels (see above), at least 64 and
+// rounded up to a multiple of 32.
+long precisionFor(const DeepView& view, int width, int height);
+
+// One axis of a wheel step, the float path's arithmetic carried out at the
+// bounds' precision: step = extent - extent * zoomFactor going in, extent *
+// zoomFactor - extent going out; hi -= (1 - p) * step; lo += p * step. The
+// point under the pointer, lo + p * extent, keeps its place both ways.
+void zoomDeepAxis(Big& lo, Big& hi, float p, ZoomDirection direction);
+
+// Both axes about the pointer fractions, then every bound set to the
+// precision the new view needs.
+void zoomDeep(DeepView& view, float pointerX, float pointerY, ZoomDirection direction, int width, int height);
+
+// The exact values of float bounds, at the precision that view needs.
+DeepView deepFromFloat(float left, float right, float bottom, float top, int width, int height);
+
+// Each bound rounded to the nearest float.
+void roundToFloat(const DeepView& view, float& left, float& right, float& bottom, float& top);
+
+// log2 of the larger side of a pixel (the footprint the iteration limit
+// follows), for views of any depth.
+double log2PixelSize(const DeepView& view, int width, int height);
+
+// The point at fractions (fx, fy) of the view (0 at the left or bottom edge,
+// 1 at the right or top), at the view's precision: a Julia constant picked
+// in a deep Mandelbrot view keeps the view's precision.
+void pointAt(const DeepView& view, float fx, float fy, Big& re, Big& im);

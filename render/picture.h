@@ -1,0 +1,32 @@
+// A whole picture of any size, drawn offscreen in tiles with the viewer's
+// own programs and passes, handed out row by row. Used by fraktale-render;
+// needs a current GL context whose entry points GLEW has loaded.
+#pragma once
+
+#include "deep/location.h"
+
+#include <functional>
+#include <string>
+#include <vector>
+
+struct PictureRequest {
+    bool julia = false;
+    Location location;            // centre and real-axis width; the height follows the shape
+    Big constantRe, constantIm;   // the Julia constant at the precision it was given
+    int width = 800, height = 800;  // in samples: the caller averages N x N of them into a pixel
+    std::vector<float> table;     // 512 RGBA texels, the transfer function's colour table
+    std::string glslFolder;       // where the .glsl files are
+};
+
+// Receives sample row `row` (0 at the top) as width x 3 bytes of RGB;
+// false stops the picture.
+using RowSink = std::function<bool(int row, const unsigned char* rgb)>;
+// Told the share of samples done so far, 0 to 1.
+using Progress = std::function<void(double done)>;
+
+// Draws the picture and hands every row to `sink`, top to bottom. The
+// samples do not depend on the tiling: a picture equals the same view drawn
+// at another size and cut to the same samples. False with `error` set (one
+// German line) when GL lacks what the view needs, a program does not build
+// or the sink refused a row.
+bool renderPicture(const PictureRequest& request, const RowSink& sink, const Progress& progress, std::string& error);
