@@ -1,0 +1,63 @@
+#include "deep/deep_picture.h"
+#include "deep/colour_depth.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+
+namespace {
+
+double pixelSide(const Big& lo, const Big& hi, int pixels)
+{
+    Big side(hi.precision());
+    mpfr_sub(side.v, hi.v, lo.v, MPFR_RNDN);
+    mpfr_div_si(side.v, side.v, pixels, MPFR_RNDN);
+    return side.toDouble();
+}
+
+void centreOf(const Big& lo, const Big& hi, Big& centre)
+{
+    centre.setPrecision(std::max(lo.precision(), hi.precision()) + 1);
+    mpfr_add(centre.v, lo.v, hi.v, MPFR_RNDN);
+    mpfr_div_2ui(centre.v, centre.v, 1, MPFR_RNDN);
+}
+
+}  // namespace
+
+bool deepDrawable(const DeepView& view, int width, int height)
+{
+    if (width <= 0 || height <= 0) return false;
+    return log2PixelSize(view, width, height) >= std::log2(deepSmallestPixel) &&
+           std::min(pixelSide(view.left, view.right, width), pixelSide(view.bottom, view.top, height)) >=
+               deepSmallestPixel;
+}
+
+bool prepareScene(const DeepRequest& r, const std::atomic<bool>* cancel, DeepScene& s)
+{
+    if (!deepDrawable(r.view, r.width, r.height)) return false;
+    const auto start = std::chrono::steady_clock::now();
+    s = DeepScene{};
+    s.julia = r.julia;
+    s.width = r.width;
+    s.height = r.height;
+    s.limit = iterationLimit(log2PixelSize(r.view, r.width, r.height), deepLimitCap);
+    s.pixelWidth = pixelSide(r.view.left, r.view.right, r.width);
+    s.pixelHeight = pixelSide(r.view.bottom, r.view.top, r.height);
+    s.dcMax = std::hypot(0.5 * r.width * s.pixelWidth, 0.5 * r.height * s.pixelHeight);
+    s.doubles = std::min(s.pixelWidth, s.pixelHeight) < deepFloatPixel;
+    // A Julia constant keeps the precision it was picked at, however
+    // shallow the Julia view.
+    long precision = precisionFor(r.view, r.width, r.height);
+    if (r.julia) precision = std::max({precision, r.constantRe.precision(), r.constantIm.precision()});
+    Big cre(precision), cim(precision), zero(0.0, 64);
+    centreOf(r.view.left, r.view.right, cre);
+    centreOf(r.view.bottom, r.view.top, cim);
+    s.references = r.julia ? 2 : 1;
+    const bool done = r.julia ? computeOrbit(cre, cim, r.constantRe, r.constantIm, s.limit, precision, cancel, s.orbits[0]) &&
+                                    computeOrbit(zero, zero, r.constantRe, r.constantIm, s.limit, precision, cancel, s.orbits[1])
+                              : computeOrbit(zero, zero, cre, cim, s.limit, precision, cancel, s.orbits[0]);
+    if (!done) return false;
+    for (int k = 0; k < s.references; ++k) s.tables[k] = buildBla(s.orbits[k], !r.julia, s.dcMax);
+    s.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    return true;
+}

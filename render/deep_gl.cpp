@@ -1,0 +1,262 @@
+#include "render/deep_gl.h"
+#include "shaders/shader_set.h"
+
+#include <GL/glu.h>
+
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+const char* const prelude = "#version 400 compatibility\n#define DOUBLE %d\n#define JULIA %d\n#define SKIP %d\n#define INTERIOR %d\n";
+
+bool compiled(GLuint shader, const std::string& name)
+{
+    GLint ok = 0, length = 0;
+    glGetShaderiv(shader, GL_COMPILE_STATUS, &ok);
+    if (ok) return true;
+    glGetShaderiv(shader, GL_INFO_LOG_LENGTH, &length);
+    std::vector<char> log(size_t(length > 0 ? length : 1), '\0');
+    glGetShaderInfoLog(shader, GLsizei(log.size()), nullptr, log.data());
+    std::printf("\nTiefenzoom: '%s' l\xC3\xA4sst sich nicht \xC3\xBC" "bersetzen:\n%s\n", name.c_str(), log.data());
+    return false;
+}
+
+GLuint shaderFrom(GLenum type, const std::string& head, const std::string& folder, const std::string& name)
+{
+    const std::string text = head + loadShaderSource(folder + name);
+    const char* source = text.c_str();
+    const GLuint shader = glCreateShader(type);
+    glShaderSource(shader, 1, &source, nullptr);
+    glCompileShader(shader);
+    if (compiled(shader, name)) return shader;
+    glDeleteShader(shader);
+    return 0;
+}
+
+GLuint linkProgram(const std::string& head, const std::string& folder, const char* fragment)
+{
+    const GLuint vertex = shaderFrom(GL_VERTEX_SHADER, head, folder, "deep_vertex.glsl");
+    const GLuint pixel = shaderFrom(GL_FRAGMENT_SHADER, head, folder, fragment);
+    GLuint program = 0;
+    GLint linked = 0;
+    if (vertex && pixel) {
+        program = glCreateProgram();
+        glAttachShader(program, vertex);
+        glAttachShader(program, pixel);
+        glLinkProgram(program);
+        glGetProgramiv(program, GL_LINK_STATUS, &linked);
+    }
+    if (vertex) glDeleteShader(vertex);
+    if (pixel) glDeleteShader(pixel);
+    if (program && !linked) {
+        std::printf("\nTiefenzoom: '%s' l\xC3\xA4sst sich nicht binden.\n", fragment);
+        glDeleteProgram(program);
+        program = 0;
+    }
+    return program;
+}
+
+void setTexture2D(GLenum unit, GLuint texture)
+{
+    glActiveTexture(unit);
+    glBindTexture(GL_TEXTURE_2D, texture);
+    glActiveTexture(GL_TEXTURE0);
+}
+
+void uploadTexture(GLuint& texture, GLint format, GLenum layout, GLenum type, int rows, const void* data)
+{
+    if (!texture) glGenTextures(1, &texture);
+    glBindTexture(GL_TEXTURE_2D, texture);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+    glTexImage2D(GL_TEXTURE_2D, 0, format, deepTextureWidth, rows, 0, layout, type, data);
+    glBindTexture(GL_TEXTURE_2D, 0);
+}
+
+// A pass over target pixels in their own units: one unit per pixel, origin
+// at the bottom-left, whatever the window's projection was.
+struct PixelSpace {
+    GLint viewport[4];
+    PixelSpace(int width, int height)
+    {
+        glGetIntegerv(GL_VIEWPORT, viewport);
+        glViewport(0, 0, width, height);
+        glMatrixMode(GL_PROJECTION);
+        glPushMatrix();
+        glLoadIdentity();
+        gluOrtho2D(0, width, 0, height);
+        glMatrixMode(GL_MODELVIEW);
+        glPushMatrix();
+        glLoadIdentity();
+    }
+    ~PixelSpace()
+    {
+        glMatrixMode(GL_PROJECTION);
+        glPopMatrix();
+        glMatrixMode(GL_MODELVIEW);
+        glPopMatrix();
+        glViewport(viewport[0], viewport[1], viewport[2], viewport[3]);
+    }
+};
+
+void quad(int x, int y, int w, int h)
+{
+    glBegin(GL_QUADS);
+    glVertex2i(x, y);
+    glVertex2i(x + w, y);
+    glVertex2i(x + w, y + h);
+    glVertex2i(x, y + h);
+    glEnd();
+}
+
+void setDeepUniforms(GLuint program, const DeepLayout& layout, const DeepScene& scene, TargetPlace place)
+{
+    auto at = [program](const char* name) { return glGetUniformLocation(program, name); };
+    glUniform1i(at("orbit"), 0);
+    glUniform1i(at("jumps"), 1);
+    glUniform1iv(at("refStart"), 2, layout.refStart);
+    glUniform1iv(at("refEnd"), 2, layout.refEnd);
+    glUniform1iv(at("levelStart"), 2 * blaLevels, layout.levelStart);
+    glUniform1f(at("limit"), float(scene.limit));
+    glUniform2f(at("pixelOffset"), float(place.originX - 0.5 * scene.width), float(place.originY - 0.5 * scene.height));
+    if (scene.doubles) {
+        glUniform2d(at("pixelSize"), scene.pixelWidth, scene.pixelHeight);
+        glUniform1d(at("pixelsPerUnit"), layout.pixelsPerUnit);
+    } else {
+        glUniform2f(at("pixelSize"), float(scene.pixelWidth), float(scene.pixelHeight));
+        glUniform1f(at("pixelsPerUnit"), float(layout.pixelsPerUnit));
+    }
+}
+
+}  // namespace
+
+bool deepSupported(std::string& missing)
+{
+    const char* glsl = reinterpret_cast<const char*>(glGetString(GL_SHADING_LANGUAGE_VERSION));
+    int major = 0, minor = 0;
+    if (!glsl || std::sscanf(glsl, "%d.%d", &major, &minor) != 2 || major * 100 + minor < 400) {
+        missing = std::string("GLSL 4.00 (hier: ") + (glsl ? glsl : "keins") + ")";
+        return false;
+    }
+    if (!glGenFramebuffers || !glUniform2d) {
+        missing = "Framebuffer-Objekte und Double-Uniforms";
+        return false;
+    }
+    return true;
+}
+
+GLuint deepProgram(DeepPrograms& p, DeepVariant v)
+{
+    const int k = int(v.julia) | int(v.doubles) << 1 | int(v.skip) << 2 | int(v.interior) << 3;
+    if (p.tried[k]) return p.deep[k];
+    p.tried[k] = true;
+    char head[200];
+    std::snprintf(head, sizeof head, prelude, int(v.doubles), int(v.julia), int(v.skip), int(v.interior));
+    p.deep[k] = linkProgram(head, p.folder, "deep_fragment.glsl");
+    return p.deep[k];
+}
+
+GLuint colourProgram(DeepPrograms& p)
+{
+    if (p.colourTried) return p.colour;
+    p.colourTried = true;
+    char head[200];
+    std::snprintf(head, sizeof head, prelude, 0, 0, 0, 0);
+    p.colour = linkProgram(head, p.folder, "colour_fragment.glsl");
+    return p.colour;
+}
+
+bool resizeTarget(CountTarget& t, int width, int height)
+{
+    if (t.texture && t.width == width && t.height == height) return true;
+    if (!t.texture) glGenTextures(1, &t.texture);
+    if (!t.framebuffer) glGenFramebuffers(1, &t.framebuffer);
+    glBindTexture(GL_TEXTURE_2D, t.texture);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_R32F, width, height, 0, GL_RED, GL_FLOAT, nullptr);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    glBindFramebuffer(GL_FRAMEBUFFER, t.framebuffer);
+    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, t.texture, 0);
+    const bool complete = glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    t.width = width;
+    t.height = height;
+    return complete;
+}
+
+void releaseTarget(CountTarget& t)
+{
+    if (t.framebuffer) glDeleteFramebuffers(1, &t.framebuffer);
+    if (t.texture) glDeleteTextures(1, &t.texture);
+    t = CountTarget{};
+}
+
+void uploadLayout(DeepTextures& t, const DeepLayout& layout, bool doubles)
+{
+    uploadTexture(t.orbit, GL_RGBA32F, GL_RGBA, GL_FLOAT, layout.orbitRows, layout.orbit.data());
+    if (doubles) uploadTexture(t.jumps, GL_RGBA32UI, GL_RGBA_INTEGER, GL_UNSIGNED_INT, layout.jumpRows, layout.jumpWords.data());
+    else uploadTexture(t.jumps, GL_RGBA32F, GL_RGBA, GL_FLOAT, layout.jumpRows, layout.jumps.data());
+}
+
+void releaseTextures(DeepTextures& t)
+{
+    if (t.orbit) glDeleteTextures(1, &t.orbit);
+    if (t.jumps) glDeleteTextures(1, &t.jumps);
+    t = DeepTextures{};
+}
+
+void drawCounts(GLuint program, const DeepTextures& textures, const DeepLayout& layout, const DeepScene& scene,
+                const CountTarget& target, TargetPlace place, int x, int y, int w, int h)
+{
+    glBindFramebuffer(GL_FRAMEBUFFER, target.framebuffer);
+    {
+        PixelSpace space(target.width, target.height);
+        glUseProgram(program);
+        setDeepUniforms(program, layout, scene, place);
+        setTexture2D(GL_TEXTURE1, textures.jumps);
+        setTexture2D(GL_TEXTURE0, textures.orbit);
+        quad(x, y, w, h);
+        setTexture2D(GL_TEXTURE1, 0);
+        setTexture2D(GL_TEXTURE0, 0);
+        glUseProgram(0);
+    }
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+}
+
+void readCounts(const CountTarget& target, int x, int y, int w, int h, float* counts)
+{
+    glBindFramebuffer(GL_FRAMEBUFFER, target.framebuffer);
+    glPixelStorei(GL_PACK_ALIGNMENT, 4);
+    glReadPixels(x, y, w, h, GL_RED, GL_FLOAT, counts);
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+}
+
+void drawColours(GLuint program, GLuint table, const ColourFrame& f, int width, int height)
+{
+    PixelSpace space(width, height);
+    glUseProgram(program);
+    auto at = [program](const char* name) { return glGetUniformLocation(program, name); };
+    glUniform1i(at("colourTable"), 0);
+    glUniform1i(at("counts"), 1);
+    glUniform1i(at("previous"), 2);
+    glUniform1f(at("limit"), float(f.limit));
+    glUniform1f(at("offset"), float(f.offset));
+    glUniform1f(at("previousLimit"), float(f.previousLimit));
+    glUniform1f(at("previousOffset0"), float(f.previousOffset0));
+    glUniform4iv(at("done"), 1, f.done);
+    glUniform2fv(at("countsOrigin"), 1, f.countsOrigin);
+    glUniform2f(at("previousScale"), float(f.previousScale[0]), float(f.previousScale[1]));
+    glUniform2f(at("previousOffset"), float(f.previousOffset[0]), float(f.previousOffset[1]));
+    glUniform1f(at("previousValid"), f.previous ? 1.0f : 0.0f);
+    setTexture2D(GL_TEXTURE1, f.counts->texture);
+    setTexture2D(GL_TEXTURE2, f.previous ? f.previous->texture : 0);
+    glBindTexture(GL_TEXTURE_1D, table);
+    quad(0, 0, width, height);
+    glBindTexture(GL_TEXTURE_1D, 0);
+    setTexture2D(GL_TEXTURE1, 0);
+    setTexture2D(GL_TEXTURE2, 0);
+    glUseProgram(0);
+}
