@@ -30,9 +30,19 @@ constexpr double switchUlps = 4.0;
 // both finite and each pixel at least switchUlps float steps wide.
 bool floatResolves(float lo, float hi, int pixels);
 
+// Whether the single-precision programs still draw this window's view:
+// both axes resolve, and for a Julia view the first step z^2 + c still
+// tells neighbouring pixels apart (see deep_view.cpp).
+bool floatResolvesView(float left, float right, float bottom, float top, int width, int height, bool julia, float cr,
+                       float ci);
+
 // Bits the view needs at width x height pixels (see above), at least 64 and
 // rounded up to a multiple of 32.
 long precisionFor(const DeepView& view, int width, int height);
+
+// The same rule for numbers of at most `magnitude` placed to a fraction of
+// `pixel` (a pixel of 0 or below, or not finite: 64 bits).
+long precisionForScale(const Big& magnitude, const Big& pixel);
 
 // One axis of a wheel step, the float path's arithmetic carried out at the
 // bounds' precision: step = extent - extent * zoomFactor going in, extent *
