@@ -109,16 +109,16 @@ TEST(DeepLocation, BadValues)
     }
 }
 
-// Start view and centre exactly; a wide window is as tall as the extent
+// A square view and its centre exactly; a wide window is as tall as the extent
 // says; the written location (a centre of endless digits), read back,
 // places a view 1e-290 wide to a hundredth of a pixel, with a handful of
 // digits more than the pixel's position needs.
 TEST(DeepLocation, LocationsViewsAndText)
 {
-    const DeepView start = viewAt(locationOf(deepFromFloat(-2, 1, -1.5f, 1.5f, 800, 800)), 800, 800);
-    EXPECT_TRUE(start.left.toDouble() == -2 && start.right.toDouble() == 1 && start.bottom.toDouble() == -1.5 &&
-                start.top.toDouble() == 1.5 && start.left.precision() == 96);
-    EXPECT_EQ(formatLocation(locationOf(start), 800), "-0.5 0 3");
+    const DeepView square = viewAt(locationOf(deepFromFloat(-2, 1, -1, 2, 800, 800)), 800, 800);
+    EXPECT_TRUE(square.left.toDouble() == -2 && square.right.toDouble() == 1 && square.bottom.toDouble() == -1 &&
+                square.top.toDouble() == 2 && square.left.precision() == 96);
+    EXPECT_EQ(formatLocation(locationOf(square), 800), "-0.5 0.5 3");
     const DeepView wide = viewAt(Location{number("-0.75"), number("0.25"), number("3")}, 800, 400);
     EXPECT_TRUE(wide.left.toDouble() == -2.25 && wide.right.toDouble() == 0.75 && wide.bottom.toDouble() == -0.5 &&
                 wide.top.toDouble() == 1.0);

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <tuple>
 
@@ -79,9 +80,12 @@ static float fraction(const Big& point, const Big& lo, const Big& hi)
 // 3200 steps in at a boundary point (to pixels of 2^-1000, some 1e-301) and
 // out again to the start's pixel size (a step out widens by 1.2, not 1.25,
 // so that takes more steps), the pointer following the point as a hand
-// would: after every step the point stays under the pointer to 1e-3 of a
-// pixel (it sits within half a float step of the pointer fraction, some
-// 3e-5 of a pixel), and the precision follows the depth by the rule above.
+// would: every step keeps the point under the pointer to about 2^-64 of a
+// pixel, the point stays under the pointer to 1e-3 of a pixel (within half
+// a float step of the pointer fraction, some 3e-5 of a pixel), and the
+// precision follows the depth by the rule above. (A pointer held still
+// would not stay on the point: each step's rounding, 2^-64 of that step's
+// pixel, grows by 1.25 per step in later pixels.)
 TEST(DeepView, ThousandsOfStepsKeepThePointUnderThePointer)
 {
     const Big re = number("-0.743643887037158704752191506114774"), im = number("0.131825904205311970493132056385139");
@@ -89,22 +93,24 @@ TEST(DeepView, ThousandsOfStepsKeepThePointUnderThePointer)
     double pixel = log2PixelSize(view, 800, 800), deepest = pixel;
     for (int k = 0; k < 3200 || pixel < std::log2(0.00375); ++k) {
         const float px = fraction(re, view.left, view.right), py = fraction(im, view.bottom, view.top);
+        Big x, y, before, beforeY;
+        pointAt(view, px, py, before, beforeY);
         zoomDeep(view, px, py, k < 3200 ? ZoomDirection::in : ZoomDirection::out, 800, 800);
-        Big x, y;
         pointAt(view, px, py, x, y);
         pixel = log2PixelSize(view, 800, 800), deepest = std::min(deepest, pixel);
         double magnitude = -INFINITY;
         for (const Big* b : {&view.left, &view.right, &view.bottom, &view.top}) magnitude = std::max(magnitude, log2Magnitude(*b));
         const long bits = view.left.precision(), needed = long(std::ceil(magnitude - pixel)) + 64;
         const double apart = std::max(pixelsApart(x, re, pixel), pixelsApart(y, im, pixel));
-        ASSERT_TRUE(apart < 1e-3 && bits >= needed && bits < needed + 32 && bits % 32 == 0 && x.precision() == bits)
-            << "step " << k << ": " << apart << " pixels off, " << bits << " bits for " << needed;
+        const double moved = std::max(pixelsApart(x, before, pixel), pixelsApart(y, beforeY, pixel));
+        ASSERT_TRUE(apart < 1e-3 && moved < 1e-15 && bits >= needed && bits < needed + 32 && bits % 32 == 0 && x.precision() == bits)
+            << "step " << k << ": " << apart << " pixels off, moved " << moved << ", " << bits << " bits for " << needed;
     }
     EXPECT_TRUE(deepest < -1000 && view.top.precision() == 96) << deepest;
 }
 
-// Each axis needs switchUlps float steps per pixel (1 to 2: 2^-23 per step);
-// equality still resolves. A Julia view about 0 at constant 0.75 must also
+// Each axis needs switchUlps float steps per pixel (1 to 2: 2^-23 per step,
+// and so across 1 by the larger bound); equality still resolves. A Julia view about 0 at constant 0.75 must also
 // part neighbours after z^2 + c: h^2 >= 4 * 2^-24, so h >= 2^-11 and an
 // extent of 0.390625 at 800 pixels is the last one; off the origin far
 // smaller views stay in single precision.
@@ -114,7 +120,8 @@ TEST(DeepView, TheSwitchToPerturbation)
     for (const auto& [lo, hi, pixels, expected] :
          {std::tuple{1.0f, resolved, 800, true}, {1.0f, tooNarrow, 800, false}, {-resolved, -1.0f, 800, true},
           {-tooNarrow, -1.0f, 800, false}, {1.0f, resolved, 801, false}, {resolved, 1.0f, 800, false},
-          {1.0f, 1.0f, 800, false}, {-3e38f, 3e38f, 800, false}, {1.0f, INFINITY, 800, false}, {0.0f, 1.0f, 0, false}})
+          {1.0f, 1.0f, 800, false}, {-3e38f, 3e38f, 800, false}, {1.0f, INFINITY, 800, false}, {0.0f, 1.0f, 0, false},
+          {2 - resolved, resolved, 2000, false}})
         EXPECT_EQ(floatResolves(lo, hi, pixels), expected) << lo << " " << hi << " " << pixels;
     const float a = 0.1953125f, below = std::nextafter(a, 0.0f);
     for (const auto& [left, right, bottom, top, julia, expected] :
@@ -127,7 +134,7 @@ TEST(DeepView, TheSwitchToPerturbation)
 }
 
 // Floats go in exactly and come back unchanged; a point picked in a view is
-// exact there and carries the view's precision.
+// exact there and carries the view's precision, and so does a copy.
 TEST(DeepView, FloatsInAndOutAndPointsOfAView)
 {
     const DeepView start = deepFromFloat(-2, 1, -1.5f, 1.5f, 800, 800);
@@ -146,4 +153,8 @@ TEST(DeepView, FloatsInAndOutAndPointsOfAView)
     Big top(2000);
     mpfr_add(top.v, number("0.25").v, number("5e-501").v, MPFR_RNDN);
     EXPECT_LT(pixelsApart(im, top, log2PixelSize(deep, 800, 800)), 1e-6);
+    Big copy(1.0, 64), moved = deep.right;
+    copy = deep.right;
+    re = std::move(moved);
+    EXPECT_TRUE(mpfr_equal_p(copy.v, deep.right.v) && mpfr_equal_p(re.v, deep.right.v) && copy.precision() == re.precision());
 }
