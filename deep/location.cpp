@@ -67,7 +67,9 @@ Big pixelOf(const Location& location, int pixels)
     return pixel;
 }
 
-// Significant digits that place a number of |value| to a hundredth of a pixel.
+// Significant digits that place a number of |value| to a hundredth of a
+// pixel: with log10(|value| / pixel) + 3 of them the last one is worth at
+// most a hundredth of a pixel, and rounding costs half of that.
 int digitsFor(const Big& value, const Big& pixel)
 {
     const double decades = (log2Magnitude(value) - log2Magnitude(pixel)) * std::log10(2.0);
