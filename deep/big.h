@@ -22,3 +22,7 @@ struct Big {
     double toDouble() const;
     float toFloat() const;         // rounded once, straight from the exact value
 };
+
+// log2 |x| as a double, for any exponent MPFR holds (where toDouble would
+// give 0 or infinity); -infinity at 0, NaN for NaN.
+double log2Magnitude(const Big& x);

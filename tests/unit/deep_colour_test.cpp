@@ -1,0 +1,89 @@
+// The iteration limit, the colour offset mu0 and its remapped table, and the
+// smallest escape count on a view's border.
+#include "deep/colour_depth.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <tuple>
+
+// 260 at 3/800, 128 more per halving below it, down to a multiple of 4:
+// 0.04 of a halving adds 5.12 (264), 0.03 adds 3.84 (still 260).
+TEST(DeepColour, IterationLimit)
+{
+    const double start = std::log2(0.00375);
+    for (const auto& [footprint, cap, limit] :
+         {std::tuple{start, floatLimitCap, 260}, {start - 1, floatLimitCap, 388}, {start - 0.5, floatLimitCap, 324},
+          {start + 3, floatLimitCap, 260}, {start - 0.04, floatLimitCap, 264}, {start - 0.03, floatLimitCap, 260},
+          {start - 29, floatLimitCap, 3972}, {start - 30, floatLimitCap, 4096}, {start - 500, deepLimitCap, 64260},
+          {start - 600, deepLimitCap, 65536}, {start - 600, floatLimitCap, 4096}, {-INFINITY, deepLimitCap, 65536}})
+        EXPECT_EQ(iterationLimit(footprint, cap), limit) << footprint - start << " halvings, cap " << cap;
+}
+
+// Position of a count measured from mu0; interior markers take the end.
+TEST(DeepColour, OffsetAndTablePosition)
+{
+    for (const auto& [muMin, mu0] : {std::pair{0.0, 0.0}, {2.9, 0.0}, {3.0, 0.0}, {10.0, 7.0}, {1e300, 1e300 - 3}})
+        EXPECT_EQ(colourOffset(muMin), mu0) << muMin;
+    for (const auto& [mu, limit, mu0, position] :
+         {std::tuple{-1.0, 260, 0.0, 1.0}, {-1.0, 1000, 50.0, 1.0}, {0.0, 260, 0.0, 0.0}, {260.0, 260, 0.0, 1.0},
+          {10.0, 260, 0.0, std::log(11.0) / std::log(261.0)}, {50.0, 1000, 40.0, std::log(11.0) / std::log(961.0)},
+          {30.0, 1000, 40.0, 0.0}, {2000.0, 1000, 40.0, 1.0}})
+        EXPECT_DOUBLE_EQ(tablePosition(mu, limit, mu0), position) << mu << " " << limit << " " << mu0;
+}
+
+// A 1D texture read with linear filtering between texel centres.
+static float readLinear(const std::vector<float>& table, double s, int channel)
+{
+    const double x = std::clamp(s, 0.0, 1.0) * 511;
+    const int k = std::min(int(x), 510);
+    return float((k + 1 - x) * table[4 * k + channel] + (x - k) * table[4 * (k + 1) + channel]);
+}
+
+// mu0 = 0 leaves any table as it is, bit for bit. Past it the float
+// programs' reading of the remapped table shows the colour at the count's
+// position from mu0; with ramps for colours that is the position itself.
+TEST(DeepColour, RemappedTable)
+{
+    std::vector<float> table(2048);
+    for (size_t i = 0; i < table.size(); ++i) table[i] = float(std::fmod(i * 0.618034, 1.0));
+    EXPECT_EQ(remapTable(table, 260, 0.0), table);
+    for (int k = 0; k < 512; ++k) {
+        const float s = k / 511.0f;
+        table[4 * k] = s, table[4 * k + 1] = 1 - s, table[4 * k + 2] = s * s, table[4 * k + 3] = 0.5f;
+    }
+    const int limit = 1000;
+    const std::vector<float> remapped = remapTable(table, limit, 40.0);
+    for (double mu : {45.0, 60.0, 200.0, 900.0, 1000.0}) {
+        const double s = std::log(mu + 1) / std::log(limit + 1.0), t = tablePosition(mu, limit, 40.0);
+        for (int channel = 0; channel < 3; ++channel)
+            EXPECT_NEAR(readLinear(remapped, s, channel), readLinear(table, t, channel), 1e-3) << mu << "/" << channel;
+        EXPECT_EQ(readLinear(remapped, s, 3), 1.0f);
+    }
+}
+
+// The start views: the top-left pixel escapes after three steps at |z|^2
+// about 506 (Mandelbrot), and for constant 0, where z_n = z^(2^n), the
+// count is 2 - log2(log2 |z|) at the pixel farthest out; both stay below
+// the margin. A view inside the cardioid but for its right edge, just past
+// the cusp at 1/4, escapes there only, after about pi / sqrt(c - 1/4) = 14
+// steps. Views inside the set (the cardioid, the basins of 0 and of the
+// 2-cycle of -1) have no escaping border pixel.
+TEST(DeepColour, SmallestCountOnTheBorder)
+{
+    const auto farthest = [](double x, double y) { return 2 - std::log2(std::log2(std::hypot(x, y))); };
+    for (const auto& [left, right, bottom, top, size, julia, cr, expected, tolerance] :
+         {std::tuple{-2.0f, 1.0f, -1.5f, 1.5f, 800, false, 0.0f, 2.8348, 1e-3},
+          {-2.0f, 2.0f, -2.0f, 2.0f, 800, true, 0.0f, farthest(1.9975, 1.9975), 1e-9},
+          {0.5f, 1.5f, -0.5f, 0.5f, 100, true, 0.0f, farthest(1.495, 0.495), 1e-9},
+          {100.0f, 101.0f, 0.0f, 1.0f, 100, true, 0.0f, 0.0, 0.0}, {-0.5f, 0.3f, -0.3f, 0.3f, 800, false, 0.0f, 14.0, 1.0}}) {
+        const double mu = floatBorderMinimum(left, right, bottom, top, size, size, julia, cr, 0);
+        EXPECT_NEAR(mu, expected, tolerance) << left << " " << right << " " << bottom << " " << top;
+        EXPECT_EQ(colourOffset(mu) > 0, expected > colourMargin) << mu;
+    }
+    for (const auto& [left, right, bottom, top, julia, cr] :
+         {std::tuple{-0.2f, 0.1f, -0.15f, 0.15f, false, 0.0f}, {-0.5f, 0.5f, -0.5f, 0.5f, true, 0.0f},
+          {-0.2f, 0.2f, -0.2f, 0.2f, true, -1.0f}})
+        EXPECT_GE(floatBorderMinimum(left, right, bottom, top, 800, 800, julia, cr, 0), 1e299) << left << " " << cr;
+}
