@@ -44,7 +44,6 @@ bool prepareScene(const DeepRequest& r, const std::atomic<bool>* cancel, DeepSce
     s.pixelWidth = pixelSide(r.view.left, r.view.right, r.width);
     s.pixelHeight = pixelSide(r.view.bottom, r.view.top, r.height);
     s.dcMax = std::hypot(0.5 * r.width * s.pixelWidth, 0.5 * r.height * s.pixelHeight);
-    s.doubles = std::min(s.pixelWidth, s.pixelHeight) < deepFloatPixel;
     // A Julia constant keeps the precision it was picked at, however
     // shallow the Julia view.
     long precision = precisionFor(r.view, r.width, r.height);
@@ -57,6 +56,10 @@ bool prepareScene(const DeepRequest& r, const std::atomic<bool>* cancel, DeepSce
                                     computeOrbit(zero, zero, r.constantRe, r.constantIm, s.limit, precision, cancel, s.orbits[1])
                               : computeOrbit(zero, zero, cre, cim, s.limit, precision, cancel, s.orbits[0]);
     if (!done) return false;
+    if (const int period = r.julia ? 0 : nucleusReturn(s.orbits[0], std::min(s.pixelWidth, s.pixelHeight))) {
+        s.orbits[0].end = period;
+        s.orbits[0].escaped = false;
+    }
     for (int k = 0; k < s.references; ++k) s.tables[k] = buildBla(s.orbits[k], !r.julia, s.dcMax);
     s.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     return true;

@@ -4,10 +4,8 @@
 // viewer runs it on a worker thread, the render tool in line.
 //
 // Precision: a pixel's offset from the reference, dc, is its index times
-// the pixel's size; the sizes are doubles, which reach 1e-300. The GPU
-// keeps d in floats while pixels are at least deepFloatPixel wide (float's
-// normal range ends at 1.2e-38, and d^2 and dc must stay well inside it)
-// and in doubles below that.
+// the pixel's size; the sizes are doubles, as is everything the GPU keeps
+// (see glsl/deep_fragment.glsl), which reaches pixels of 1e-300.
 #pragma once
 
 #include "deep/bla.h"
@@ -15,7 +13,6 @@
 
 #include <atomic>
 
-constexpr double deepFloatPixel = 1e-34;
 constexpr double deepSmallestPixel = 1e-300;
 
 struct DeepRequest {
@@ -31,7 +28,6 @@ struct DeepScene {
     int limit = 0;
     double pixelWidth = 0, pixelHeight = 0;
     double dcMax = 0;          // the largest |dc| of any pixel
-    bool doubles = false;      // d needs double's range
     int references = 0;        // 1 for the Mandelbrot set, 2 for Julia sets
     ReferenceOrbit orbits[2];  // Julia: the view's centre, then the orbit of 0
     BlaTable tables[2];

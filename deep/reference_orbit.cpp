@@ -1,5 +1,7 @@
 #include "deep/reference_orbit.h"
 
+#include <cmath>
+
 namespace {
 
 // The working registers of one orbit, freed on every way out.
@@ -16,6 +18,21 @@ void keep(const Registers& r, ReferenceOrbit& orbit)
 }
 
 }  // namespace
+
+int nucleusReturn(const ReferenceOrbit& orbit, double pixel)
+{
+    double dr = 0, di = 0;  // dZ/dc
+    for (int n = 0; n < orbit.end; ++n) {
+        const double zr = orbit.re[size_t(n)], zi = orbit.im[size_t(n)];
+        const double r = 2 * (zr * dr - zi * di) + 1;
+        di = 2 * (zr * di + zi * dr);
+        dr = r;
+        const double spread = 0.5 * pixel * std::hypot(dr, di);
+        if (spread > 1) return 0;
+        if (std::hypot(orbit.re[size_t(n) + 1], orbit.im[size_t(n) + 1]) < 0x1p-20 * spread) return n + 1;
+    }
+    return 0;
+}
 
 bool computeOrbit(const Big& z0re, const Big& z0im, const Big& cre, const Big& cim, int limit, long precision,
                   const std::atomic<bool>* cancel, ReferenceOrbit& orbit)

@@ -8,7 +8,7 @@
 
 namespace {
 
-const char* const prelude = "#version 400 compatibility\n#define DOUBLE %d\n#define JULIA %d\n#define SKIP %d\n#define INTERIOR %d\n";
+const char* const prelude = "#version 400 compatibility\n#define JULIA %d\n#define SKIP %d\n#define INTERIOR %d\n%s";
 
 bool compiled(GLuint shader, const std::string& name)
 {
@@ -121,13 +121,8 @@ void setDeepUniforms(GLuint program, const DeepLayout& layout, const DeepScene& 
     glUniform1iv(at("levelStart"), 2 * blaLevels, layout.levelStart);
     glUniform1f(at("limit"), float(scene.limit));
     glUniform2f(at("pixelOffset"), float(place.originX - 0.5 * scene.width), float(place.originY - 0.5 * scene.height));
-    if (scene.doubles) {
-        glUniform2d(at("pixelSize"), scene.pixelWidth, scene.pixelHeight);
-        glUniform1d(at("pixelsPerUnit"), layout.pixelsPerUnit);
-    } else {
-        glUniform2f(at("pixelSize"), float(scene.pixelWidth), float(scene.pixelHeight));
-        glUniform1f(at("pixelsPerUnit"), float(layout.pixelsPerUnit));
-    }
+    glUniform2d(at("pixelSize"), scene.pixelWidth, scene.pixelHeight);
+    glUniform1d(at("pixelsPerUnit"), layout.pixelsPerUnit);
 }
 
 }  // namespace
@@ -149,11 +144,11 @@ bool deepSupported(std::string& missing)
 
 GLuint deepProgram(DeepPrograms& p, DeepVariant v)
 {
-    const int k = int(v.julia) | int(v.doubles) << 1 | int(v.skip) << 2 | int(v.interior) << 3;
+    const int k = int(v.julia) | int(v.skip) << 1 | int(v.interior) << 2 | int(v.markSettled) << 3;
     if (p.tried[k]) return p.deep[k];
     p.tried[k] = true;
     char head[200];
-    std::snprintf(head, sizeof head, prelude, int(v.doubles), int(v.julia), int(v.skip), int(v.interior));
+    std::snprintf(head, sizeof head, prelude, int(v.julia), int(v.skip), int(v.interior), v.markSettled ? "#define MARK_SETTLED\n" : "");
     p.deep[k] = linkProgram(head, p.folder, "deep_fragment.glsl");
     return p.deep[k];
 }
@@ -163,7 +158,7 @@ GLuint colourProgram(DeepPrograms& p)
     if (p.colourTried) return p.colour;
     p.colourTried = true;
     char head[200];
-    std::snprintf(head, sizeof head, prelude, 0, 0, 0, 0);
+    std::snprintf(head, sizeof head, prelude, 0, 0, 0, "");
     p.colour = linkProgram(head, p.folder, "colour_fragment.glsl");
     return p.colour;
 }
@@ -194,11 +189,10 @@ void releaseTarget(CountTarget& t)
     t = CountTarget{};
 }
 
-void uploadLayout(DeepTextures& t, const DeepLayout& layout, bool doubles)
+void uploadLayout(DeepTextures& t, const DeepLayout& layout)
 {
-    uploadTexture(t.orbit, GL_RGBA32F, GL_RGBA, GL_FLOAT, layout.orbitRows, layout.orbit.data());
-    if (doubles) uploadTexture(t.jumps, GL_RGBA32UI, GL_RGBA_INTEGER, GL_UNSIGNED_INT, layout.jumpRows, layout.jumpWords.data());
-    else uploadTexture(t.jumps, GL_RGBA32F, GL_RGBA, GL_FLOAT, layout.jumpRows, layout.jumps.data());
+    uploadTexture(t.orbit, GL_RGBA32UI, GL_RGBA_INTEGER, GL_UNSIGNED_INT, layout.orbitRows, layout.orbit.data());
+    uploadTexture(t.jumps, GL_RGBA32UI, GL_RGBA_INTEGER, GL_UNSIGNED_INT, layout.jumpRows, layout.jumps.data());
 }
 
 void releaseTextures(DeepTextures& t)

@@ -13,9 +13,9 @@
 
 struct DeepVariant {
     bool julia = false;
-    bool doubles = false;
     bool skip = true;      // bilinear jumps
     bool interior = true;  // cycle detection
+    bool markSettled = false;  // counts of -2 - n where an orbit stopped as settled, for the benchmark
 };
 
 // Built on first use; a program that failed keeps 0 and is not tried again.
@@ -46,7 +46,7 @@ void releaseTarget(CountTarget& target);
 struct DeepTextures {
     GLuint orbit = 0, jumps = 0;
 };
-void uploadLayout(DeepTextures& textures, const DeepLayout& layout, bool doubles);
+void uploadLayout(DeepTextures& textures, const DeepLayout& layout);
 void releaseTextures(DeepTextures& textures);
 
 // Where a target lies in the picture: its pixel (0, 0) is the picture's

@@ -6,21 +6,7 @@
 
 namespace {
 
-int rowsFor(size_t texels)
-{
-    return static_cast<int>((texels + deepTextureWidth - 1) / deepTextureWidth);
-}
-
-void addOrbit(const ReferenceOrbit& orbit, const BlaTable& table, double pixelsPerUnit, std::vector<float>& texels)
-{
-    for (int m = 0; m <= orbit.end; ++m) {
-        const double radius = std::min(table.topRadius[size_t(m)] * pixelsPerUnit, deepRadiusCap);
-        texels.insert(texels.end(), {float(orbit.re[size_t(m)]), float(orbit.im[size_t(m)]), float(radius),
-                                     float(table.topLevel[size_t(m)])});
-    }
-}
-
-void addWords(double value, std::vector<uint32_t>& words)
+void addDouble(double value, std::vector<uint32_t>& words)
 {
     uint64_t bits;
     std::memcpy(&bits, &value, sizeof bits);
@@ -28,13 +14,23 @@ void addWords(double value, std::vector<uint32_t>& words)
     words.push_back(static_cast<uint32_t>(bits >> 32));
 }
 
-void addNode(const BlaNode& node, bool doubles, DeepLayout& layout)
+void addOrbit(const ReferenceOrbit& orbit, const BlaTable& table, double pixelsPerUnit, std::vector<uint32_t>& words)
 {
-    if (!doubles) {
-        layout.jumps.insert(layout.jumps.end(), {float(node.ar), float(node.ai), float(node.br), float(node.bi)});
-        return;
+    for (int m = 0; m <= orbit.end; ++m) {
+        addDouble(orbit.re[size_t(m)], words);
+        addDouble(orbit.im[size_t(m)], words);
+        addDouble(table.topRadius[size_t(m)] * pixelsPerUnit, words);
+        words.insert(words.end(), {uint32_t(table.topLevel[size_t(m)]), 0u});
     }
-    for (double v : {node.ar, node.ai, node.br, node.bi}) addWords(v, layout.jumpWords);
+}
+
+// Pads to whole rows; at least one, so that an empty table is a texture too.
+int padRows(std::vector<uint32_t>& words)
+{
+    const size_t row = size_t(deepTextureWidth) * 4;
+    const size_t rows = std::max<size_t>(1, (words.size() + row - 1) / row);
+    words.resize(rows * row, 0u);
+    return static_cast<int>(rows);
 }
 
 }  // namespace
@@ -46,21 +42,18 @@ DeepLayout layoutScene(const DeepScene& scene)
     layout.pixelsPerUnit = std::ldexp(1.0, -std::ilogb(pixel));
     int nodes = 0;
     for (int r = 0; r < scene.references; ++r) {
-        layout.refStart[r] = static_cast<int>(layout.orbit.size() / 4);
+        layout.refStart[r] = static_cast<int>(layout.orbit.size() / 8);
         layout.refEnd[r] = scene.orbits[r].end;
         addOrbit(scene.orbits[r], scene.tables[r], layout.pixelsPerUnit, layout.orbit);
         const std::vector<std::vector<BlaNode>>& levels = scene.tables[r].levels;
         for (size_t l = 1; l < levels.size(); ++l) {
             layout.levelStart[blaLevels * r + int(l)] = nodes;
-            for (const BlaNode& node : levels[l]) addNode(node, scene.doubles, layout);
+            for (const BlaNode& node : levels[l])
+                for (double v : {node.ar, node.ai, node.br, node.bi}) addDouble(v, layout.jumps);
             nodes += static_cast<int>(levels[l].size());
         }
     }
-    layout.orbit.resize(size_t(rowsFor(layout.orbit.size() / 4)) * deepTextureWidth * 4, 0.0f);
-    layout.orbitRows = rowsFor(layout.orbit.size() / 4);
-    const size_t jumpTexels = scene.doubles ? size_t(2 * nodes) : size_t(nodes);
-    layout.jumpRows = std::max(1, rowsFor(jumpTexels));
-    if (scene.doubles) layout.jumpWords.resize(size_t(layout.jumpRows) * deepTextureWidth * 4, 0);
-    else layout.jumps.resize(size_t(layout.jumpRows) * deepTextureWidth * 4, 0.0f);
+    layout.orbitRows = padRows(layout.orbit);
+    layout.jumpRows = padRows(layout.jumps);
     return layout;
 }

@@ -1,13 +1,13 @@
 // How a deep picture's references and jump tables lie in the textures the
 // deep fragment program reads (glsl/deep_fragment.glsl). No GL here.
 //
-// Orbit texture, RGBA32F, rows of deepTextureWidth texels; reference r's
-// step m at texel refStart[r] + m: Z_m (re, im), the radius of the longest
-// jump from m in pixels (capped, see below), that jump's level.
+// Both textures are RGBA32UI, rows of deepTextureWidth texels, doubles kept
+// as their low and high words, which is how packDouble2x32 reads them.
+// Orbit texture: reference r's step m is texels 2 (refStart[r] + m), Z_m as
+// two doubles, and 2 (refStart[r] + m) + 1: the radius of the longest jump
+// from m in pixels (a double) and that jump's level.
 // Jump texture: node k of the levels 1 .. 16 of both references one after
-// another (levelStart); floats: one RGBA32F texel (A, B) per node; doubles:
-// two RGBA32UI texels per node, A then B, each two doubles as low and high
-// words, which is how packDouble2x32 reads them.
+// another (levelStart) is texels 2k, A, and 2k + 1, B.
 #pragma once
 
 #include "deep/deep_picture.h"
@@ -16,20 +16,15 @@
 #include <vector>
 
 constexpr int deepTextureWidth = 4096;
-// Radii in pixels beyond this are cut to it: the program compares squares
-// in pixels, and no picture's difference from its reference grows that
-// large while its orbit stays linear.
-constexpr double deepRadiusCap = 1e18;
 
 struct DeepLayout {
-    std::vector<float> orbit;       // 4 floats per texel
+    std::vector<uint32_t> orbit;  // 4 words per texel
     int orbitRows = 0;
-    std::vector<float> jumps;       // floats: 4 per node
-    std::vector<uint32_t> jumpWords;  // doubles: 8 words per node
+    std::vector<uint32_t> jumps;
     int jumpRows = 0;
     int refStart[2] = {0, 0}, refEnd[2] = {0, 0};
     int levelStart[2 * blaLevels] = {};
-    double pixelsPerUnit = 1;       // a power of two: d times this is d in pixels, exactly
+    double pixelsPerUnit = 1;     // a power of two: d times this is d in pixels, exactly
 };
 
 DeepLayout layoutScene(const DeepScene& scene);
