@@ -1,0 +1,185 @@
+// fraktale-render's parts that need no GL: the command line (one table of
+// good and bad calls), the colours file, the N x N averaging against a box
+// reduction of the larger picture, and the progress and final lines.
+#include "support/scripted_zenity.h"
+#include "tool/averaging.h"
+#include "tool/options.h"
+#include "tool/progress.h"
+#include "transfer/transfer_function.h"
+
+#include <cmath>
+#include <random>
+
+namespace {
+
+// Stands in for readLocationOption, which deep/ tests: --mandelbrot and
+// --julia take three values, --constant two; too few is its error.
+int fakeLocation(int argc, char** argv, int i, std::string& error)
+{
+    const std::string name = argv[i];
+    const int values = name == "--constant" ? 2 : name == "--mandelbrot" || name == "--julia" ? 3 : -1;
+    if (values < 0) return 0;
+    if (i + values >= argc) return error = name + ": zu wenige Werte", -1;
+    return values + 1;
+}
+
+Parsed parse(const std::string& line, RenderOptions& options, std::string& error)
+{
+    std::vector<std::string> words{"fraktale-render"};
+    for (size_t at = 0, end; at < line.size(); at = end + 1)
+        words.push_back(line.substr(at, (end = std::min(line.find(' ', at), line.size())) - at));
+    std::vector<char*> argv;
+    for (std::string& w : words) argv.push_back(w.data());
+    return parseOptions(int(argv.size()), argv.data(), fakeLocation, options, error);
+}
+
+}  // namespace
+
+TEST(RenderOptions, GoodAndBadCommandLines)
+{
+    const std::string ae = "\xC3\xA4", oe = "\xC3\xB6", ue = "\xC3\xBC", Oe = "\xC3\x96";
+    const std::string size = "': Breite und H" + oe + "he m" + ue + "ssen zwischen 1 und 16384 liegen";
+    const std::string shape = "': erwartet BREITExH" + Oe + "HE, etwa 1920x1080";
+    const std::string samples = "': erwartet eine ganze Zahl von 1 bis 16";
+    const struct {
+        std::string line;
+        std::string error;  // "help", or the line naming the problem; empty: it renders
+    } rows[] = {
+        {"--help", "help"}, {"julia --bogus -h", "help"},
+        {"mandelbrot -o a.png", ""}, {"julia -o A.PNG", ""}, {"mandelbrot -o b.Tiff", ""},
+        {"julia --julia 0 0 1 --constant -1 0 --size 16384x1 --samples 16 -o x.tif", ""},
+        {"mandelbrot --size 0x800 -o a.png", "--size '0x800" + size},
+        {"mandelbrot --size 16385x10 -o a.png", "--size '16385x10" + size},
+        {"mandelbrot --size 99999999999999999999x1 -o a.png", "--size '99999999999999999999x1" + size},
+        {"mandelbrot --size -5x5 -o a.png", "--size '-5x5" + shape},
+        {"mandelbrot --size 800 -o a.png", "--size '800" + shape},
+        {"mandelbrot --size 8e2x600 -o a.png", "--size '8e2x600" + shape},
+        {"mandelbrot --samples 0 -o a.png", "--samples '0" + samples},
+        {"mandelbrot --samples 17 -o a.png", "--samples '17" + samples},
+        {"mandelbrot --samples -2 -o a.png", "--samples '-2" + samples},
+        {"mandelbrot --samples drei -o a.png", "--samples 'drei" + samples},
+        {"mandelbrot --size", "--size: Wert fehlt"}, {"mandelbrot -o", "-o: Wert fehlt"},
+        {"mandelbrot", "-o BILD.png oder BILD.tif fehlt"},
+        {"mandelbrot -o a.jpg", "'a.jpg': unbekannte Endung, erwartet .png, .tif oder .tiff"},
+        {"mandelbrot -o bild", "'bild': unbekannte Endung, erwartet .png, .tif oder .tiff"},
+        {"-o a.png", "mandelbrot oder julia fehlt"},
+        {"mandel -o a.png", "'mandel': erwartet mandelbrot oder julia"},
+        {"mandelbrot julia -o a.png", ue + "berz" + ae + "hliges Argument 'julia'"},
+        {"mandelbrot --farben x.tfc -o a.png", "unbekannte Option '--farben'"},
+        {"mandelbrot --julia 0 0 1 -o a.png", "--julia passt nicht zu mandelbrot"},
+        {"mandelbrot --constant 0 1 -o a.png", "--constant passt nicht zu mandelbrot"},
+        {"julia --mandelbrot 0 0 1 -o a.png", "--mandelbrot passt nicht zu julia"},
+        {"julia -o a.png --julia 0 0", "--julia: zu wenige Werte"},
+    };
+    for (const auto& row : rows) {
+        RenderOptions options;
+        std::string error;
+        const Parsed parsed = parse(row.line, options, error);
+        const std::string outcome = parsed == Parsed::help ? "help" : parsed == Parsed::render ? "" : error;
+        EXPECT_EQ(outcome, row.error) << row.line;
+    }
+    RenderOptions o;
+    std::string error;
+    ASSERT_EQ(parse("mandelbrot -o a.png", o, error), Parsed::render);
+    EXPECT_TRUE(!o.julia && o.width == 800 && o.height == 800 && o.samples == 1 && !o.verbose && o.coloursPath.empty() &&
+                o.format == ImageFormat::png);
+    ASSERT_EQ(parse("julia --verbose --julia 0 0 1 --size 1920x1080 --constant 1 2 --samples 3 --colours c.tfc -o d/B.TIF", o,
+                    error), Parsed::render);
+    EXPECT_TRUE(o.julia && o.width == 1920 && o.height == 1080 && o.samples == 3 && o.verbose && o.coloursPath == "c.tfc" &&
+                o.output == "d/B.TIF" && o.format == ImageFormat::tiff);
+    EXPECT_EQ(o.locationOptions, (std::vector<std::string>{"--julia", "--constant"}));
+}
+
+// Read as the viewer loads one: the Julia window's file gives its table in
+// a Mandelbrot render; a missing or damaged file is named.
+TEST(RenderOptions, ColoursFromATfcFileOrTheWindowDefault)
+{
+    RenderOptions options;
+    std::vector<float> table;
+    std::string error;
+    TransferFunction julia;
+    julia.initialiseModel(2);
+    options.coloursPath = FRAKTALE_SOURCE_DIR "/tests/tfc_corpus/julia_default.tfc";
+    ASSERT_TRUE(loadColourTable(options, table, error)) << error;
+    EXPECT_TRUE(table == julia.colourTable);
+    options.julia = true, options.coloursPath.clear();
+    ASSERT_TRUE(loadColourTable(options, table, error) && table == julia.colourTable);
+    TempFolder dir;
+    options.coloursPath = dir.file("fehlt.tfc");
+    EXPECT_FALSE(loadColourTable(options, table, error));
+    EXPECT_EQ(error, "--colours '" + options.coloursPath + "': Datei nicht gefunden");
+    ASSERT_TRUE(writeFile(options.coloursPath = dir.file("kaputt.tfc"), std::string("\x02\0\0\0", 4)));
+    EXPECT_FALSE(loadColourTable(options, table, error));
+    EXPECT_EQ(error, "--colours '" + options.coloursPath + "': keine g\xC3\xBCltige Transferfunktion (.tfc)");
+}
+
+// Worked values at and around .5: N = 2 averages quarters, N = 3 ninths.
+TEST(BoxAverage, RoundsToNearestWithHalvesUp)
+{
+    const struct {
+        int n;
+        std::vector<unsigned char> samples;  // one channel, N x N, row by row
+        int mean;
+    } cases[] = {{2, {0, 0, 0, 1}, 0}, {2, {0, 0, 1, 1}, 1}, {2, {0, 1, 1, 1}, 1}, {2, {0, 0, 0, 2}, 1},
+                 {2, {200, 201, 200, 200}, 200}, {2, {254, 255, 255, 255}, 255}, {3, {1, 1, 1, 1, 0, 0, 0, 0, 0}, 0},
+                 {3, {1, 1, 1, 1, 1, 0, 0, 0, 0}, 1}, {4, {1, 1, 1, 1, 1, 1, 1, 1, 0, 0, 0, 0, 0, 0, 0, 0}, 1}};
+    for (const auto& c : cases) {
+        BoxAverage box;
+        startBoxAverage(box, 1, c.n);
+        unsigned char pixel[3] = {};
+        int done = 0;
+        for (int y = 0; y < c.n; ++y) {
+            std::vector<unsigned char> row;
+            for (int x = 0; x < c.n; ++x) row.insert(row.end(), {c.samples[size_t(y * c.n + x)], 0, 255});
+            done += addSampleRow(box, row.data(), pixel);
+        }
+        EXPECT_EQ(done, 1);
+        EXPECT_EQ(std::vector<int>(pixel, pixel + 3), (std::vector<int>{c.mean, 0, 255})) << "N = " << c.n;
+    }
+}
+
+// Random pictures N times larger, streamed row by row, against each N x N
+// box's mean rounded in double precision: equal in every byte.
+TEST(BoxAverage, EqualsTheBoxReducedLargerPicture)
+{
+    std::mt19937 random(2024);
+    for (int n = 1; n <= 4; ++n) {
+        const int width = 7, height = 5, rowBytes = width * n * 3;
+        std::vector<unsigned char> large(size_t(rowBytes) * height * n), row(size_t(width) * 3), streamed;
+        for (unsigned char& b : large) b = static_cast<unsigned char>(random());
+        BoxAverage box;
+        startBoxAverage(box, width, n);
+        for (int y = 0; y < height * n; ++y)
+            if (addSampleRow(box, large.data() + size_t(y) * rowBytes, row.data())) streamed.insert(streamed.end(), row.begin(), row.end());
+        std::vector<unsigned char> reduced;
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width * 3; ++x) {
+                double sum = 0;
+                for (int k = 0; k < n * n; ++k) sum += large[size_t(y * n + k / n) * rowBytes + size_t(x / 3 * n + k % n) * 3 + x % 3];
+                reduced.push_back(static_cast<unsigned char>(std::lround(sum / (n * n))));
+            }
+        EXPECT_TRUE(streamed == reduced) << "N = " << n;
+    }
+}
+
+TEST(Progress, LinesForTheTerminalAndTheEnd)
+{
+    EXPECT_EQ(formatDuration(-1), "0:00");
+    EXPECT_EQ(formatDuration(7.9), "0:07");
+    EXPECT_EQ(formatDuration(754), "12:34");
+    EXPECT_EQ(formatDuration(3723), "1:02:03");
+    EXPECT_EQ(progressLine(0, 3), "  0 %  vergangen 0:03  noch etwa ?");
+    EXPECT_EQ(progressLine(0.42, 12), " 42 %  vergangen 0:12  noch etwa 0:16");
+    EXPECT_EQ(progressLine(1, 65), "100 %  vergangen 1:05  noch etwa 0:00");
+    EXPECT_EQ(finalLine("b.png", 1920, 1080, 3, 12.34),
+              "fraktale-render: b.png geschrieben, 1920x1080 Pixel, 3x3 Abtastungen je Pixel, 12.3 s");
+    // Redrawn on a terminal only, from the first second on, four times a second at most.
+    ProgressMeter meter;
+    EXPECT_FALSE(progressDue(meter, 5));
+    meter.terminal = true;
+    EXPECT_FALSE(progressDue(meter, 0.9));
+    EXPECT_TRUE(progressDue(meter, 1.0));
+    meter.lastShown = 1.0;
+    EXPECT_FALSE(progressDue(meter, 1.2));
+    EXPECT_TRUE(progressDue(meter, 1.25));
+}
