@@ -13,15 +13,12 @@
 #include "deep/location.h"
 #include "platform/headless_gl.h"
 #include "render/picture.h"
-#include "screenshot/image_stream.h"
-#include "tool/averaging.h"
 #include "tool/options.h"
-#include "tool/progress.h"
+#include "tool/write_picture.h"
 
 #include <tiffio.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <climits>
 #include <cstdio>
 
@@ -77,37 +74,6 @@ PictureRequest requestFor(const RenderOptions& options, const LocationOptions& w
     return request;
 }
 
-double secondsSince(std::chrono::steady_clock::time_point start)
-{
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-// Draws and writes; the sink refuses rows out of order or once the file fails.
-int renderInto(ImageStream& image, const RenderOptions& options, const PictureRequest& request)
-{
-    BoxAverage box;
-    startBoxAverage(box, options.width, options.samples);
-    std::vector<unsigned char> pixels(static_cast<size_t>(options.width) * 3);
-    int nextRow = 0;
-    const RowSink sink = [&](int row, const unsigned char* rgb) {
-        return row == nextRow++ && (!addSampleRow(box, rgb, pixels.data()) || writeImageRow(image, pixels.data()));
-    };
-    const auto start = std::chrono::steady_clock::now();
-    ProgressMeter meter;
-    meter.terminal = isatty(STDERR_FILENO);
-    const Progress progress = [&](double done) { showProgress(meter, done, secondsSince(start)); };
-    std::string error;
-    const bool drawn = renderPicture(request, sink, progress, error);
-    clearProgress(meter);
-    if (!drawn) {
-        abandonImageStream(image);
-        return problem(1, image.error.empty() ? error : image.error);
-    }
-    if (!finishImageStream(image)) return problem(1, image.error);
-    std::fprintf(stderr, "%s\n", finalLine(options.output, options.width, options.height, options.samples, secondsSince(start)).c_str());
-    return 0;
-}
-
 }  // namespace
 
 int main(int argc, char** argv)
@@ -130,10 +96,10 @@ int main(int argc, char** argv)
     if (!openHeadlessGl(gl, error)) return problem(1, error);
     if (options.verbose)
         std::fprintf(stderr, "fraktale-render: GL-Kontext %s, Renderer %s\n", headlessKindName(gl.kind), gl.renderer.c_str());
-    ImageStream image;
-    const int status = openImageStream(image, options.output, options.width, options.height)
-                           ? renderInto(image, options, request)
-                           : problem(1, image.error);
+    const DrawRows draw = [&](const RowSink& sink, const Progress& progress, std::string& drawError) {
+        return renderPicture(request, sink, progress, drawError);
+    };
+    const bool written = writePicture(options, draw, error);
     closeHeadlessGl(gl);
-    return status;
+    return written ? 0 : problem(1, error);
 }

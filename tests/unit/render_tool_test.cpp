@@ -1,11 +1,14 @@
 // fraktale-render's parts that need no GL: the command line (one table of
 // good and bad calls), the colours file, the N x N averaging against a box
-// reduction of the larger picture, and the progress and final lines.
+// reduction of the larger picture, rows to file, the progress lines.
 #include "support/scripted_zenity.h"
 #include "tool/averaging.h"
 #include "tool/options.h"
 #include "tool/progress.h"
+#include "tool/write_picture.h"
 #include "transfer/transfer_function.h"
+
+#include <tiffio.h>
 
 #include <cmath>
 #include <random>
@@ -160,6 +163,49 @@ TEST(BoxAverage, EqualsTheBoxReducedLargerPicture)
             }
         EXPECT_TRUE(streamed == reduced) << "N = " << n;
     }
+}
+
+// Made-up rows stand in for the renderer: 2 x 2 samples of 8x + 50y + c
+// plus 0, 1, 1, 0 average to 8x + 50y + c + 1 at pixel (x, y), channel c.
+// stderr, no terminal here, gets the final line alone. A failed drawing or
+// a row out of order leaves the old file and nothing beside it.
+TEST(WritePicture, AveragedRowsTopFirstOrNothing)
+{
+    TempFolder dir;
+    RenderOptions options;
+    options.width = 5, options.height = 3, options.samples = 2, options.output = dir.file("b.tif");
+    auto rows = [&](int failAt, int first) {
+        return [=](const RowSink& sink, const Progress& progress, std::string& error) {
+            std::vector<unsigned char> row(30);
+            for (int y = first; y < 6; ++y) {
+                for (int i = 0; i < 30; ++i) row[size_t(i)] = static_cast<unsigned char>(8 * (i / 6) + 50 * (y / 2) + i % 3 + (i / 3 + y) % 2);
+                progress(y / 6.0);
+                if (y == failAt || !sink(y, row.data())) return error = "abgebrochen", false;
+            }
+            return true;
+        };
+    };
+    std::string error;
+    testing::internal::CaptureStderr();
+    ASSERT_TRUE(writePicture(options, rows(-1, 0), error)) << error;
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(said.rfind("fraktale-render: " + options.output + " geschrieben, 5x3 Pixel, 2x2 Abtastungen je Pixel, ", 0), 0u) << said;
+    EXPECT_EQ(said.find('\n'), said.size() - 1) << said;
+    TIFF* tif = TIFFOpen(options.output.c_str(), "r");
+    ASSERT_NE(tif, nullptr);
+    unsigned char pixels[15];
+    for (int y = 0; y < 3; ++y) {
+        ASSERT_EQ(TIFFReadScanline(tif, pixels, uint32_t(y), 0), 1);
+        for (int i = 0; i < 15; ++i) EXPECT_EQ(pixels[i], 8 * (i / 3) + 50 * y + i % 3 + 1) << "x " << i / 3 << " y " << y;
+    }
+    TIFFClose(tif);
+    ASSERT_TRUE(writeFile(options.output, "old picture"));
+    for (const auto& [failAt, first] : {std::pair{3, 0}, {-1, 1}}) {
+        EXPECT_FALSE(writePicture(options, rows(failAt, first), error));
+        EXPECT_EQ(error, "abgebrochen");
+    }
+    EXPECT_EQ(readFile(options.output), "old picture");
+    EXPECT_EQ(dir.entries(), std::vector<std::string>{"b.tif"});
 }
 
 TEST(Progress, LinesForTheTerminalAndTheEnd)
