@@ -24,12 +24,34 @@ bool hasExtension(const char* list, const char* name)
     return false;
 }
 
+// The GLEW pointers the drawing calls (GL 1.1 calls such as glTexImage2D
+// are linked directly and need no check); null when all are there.
+const char* missingEntryPoint()
+{
+    const struct {
+        bool present;
+        const char* name;
+    } needed[] = {
+        {glGenFramebuffers != nullptr, "glGenFramebuffers"}, {glBindFramebuffer != nullptr, "glBindFramebuffer"},
+        {glFramebufferTexture2D != nullptr, "glFramebufferTexture2D"},
+        {glCheckFramebufferStatus != nullptr, "glCheckFramebufferStatus"},
+        {glCreateShaderObjectARB != nullptr, "glCreateShaderObjectARB"}, {glShaderSourceARB != nullptr, "glShaderSourceARB"},
+        {glCompileShaderARB != nullptr, "glCompileShaderARB"}, {glCreateProgramObjectARB != nullptr, "glCreateProgramObjectARB"},
+        {glAttachObjectARB != nullptr, "glAttachObjectARB"}, {glLinkProgramARB != nullptr, "glLinkProgramARB"},
+        {glUseProgramObjectARB != nullptr, "glUseProgramObjectARB"},
+        {glGetUniformLocationARB != nullptr, "glGetUniformLocationARB"}, {glUniform1fARB != nullptr, "glUniform1fARB"},
+        {glGetObjectParameterivARB != nullptr, "glGetObjectParameterivARB"}, {glGetInfoLogARB != nullptr, "glGetInfoLogARB"},
+    };
+    for (const auto& entry : needed)
+        if (!entry.present) return entry.name;
+    return nullptr;
+}
+
 // GLEW as Debian builds it (2.2, for GLX) loads every entry point in
 // glewInit and only then looks for a GLX display, so under EGL glewInit
 // returns GLEW_ERROR_NO_GLX_DISPLAY with the pointers loaded. That one code
 // counts as success for an EGL context; the pointers the drawing needs are
-// checked either way. (GL 1.1 calls such as glTexImage2D are linked
-// directly and need no check.)
+// checked either way.
 bool loadEntryPoints(bool egl, std::string& problem)
 {
     const GLenum status = glewInit();
@@ -37,29 +59,9 @@ bool loadEntryPoints(bool egl, std::string& problem)
         problem = "GLEW: " + std::string(reinterpret_cast<const char*>(glewGetErrorString(status)));
         return false;
     }
-    const struct {
-        bool present;
-        const char* name;
-    } needed[] = {
-        {glGenFramebuffers != nullptr, "glGenFramebuffers"},
-        {glBindFramebuffer != nullptr, "glBindFramebuffer"},
-        {glFramebufferTexture2D != nullptr, "glFramebufferTexture2D"},
-        {glCheckFramebufferStatus != nullptr, "glCheckFramebufferStatus"},
-        {glCreateShaderObjectARB != nullptr, "glCreateShaderObjectARB"},
-        {glShaderSourceARB != nullptr, "glShaderSourceARB"},
-        {glCompileShaderARB != nullptr, "glCompileShaderARB"},
-        {glCreateProgramObjectARB != nullptr, "glCreateProgramObjectARB"},
-        {glAttachObjectARB != nullptr, "glAttachObjectARB"},
-        {glLinkProgramARB != nullptr, "glLinkProgramARB"},
-        {glUseProgramObjectARB != nullptr, "glUseProgramObjectARB"},
-        {glGetUniformLocationARB != nullptr, "glGetUniformLocationARB"},
-        {glUniform1fARB != nullptr, "glUniform1fARB"},
-        {glGetObjectParameterivARB != nullptr, "glGetObjectParameterivARB"},
-        {glGetInfoLogARB != nullptr, "glGetInfoLogARB"},
-    };
-    for (const auto& entry : needed)
-        if (!entry.present) return problem = std::string(entry.name) + " fehlt", false;
-    return true;
+    const char* missing = missingEntryPoint();
+    if (missing) problem = std::string(missing) + " fehlt";
+    return !missing;
 }
 
 void closeEgl(HeadlessGl& gl)

@@ -74,6 +74,24 @@ PictureRequest requestFor(const RenderOptions& options, const LocationOptions& w
     return request;
 }
 
+int renderWithContext(const RenderOptions& options, const PictureRequest& request)
+{
+    // The stream reports a failed write in its own line; libtiff's would add to it.
+    TIFFSetErrorHandler(nullptr);
+    TIFFSetWarningHandler(nullptr);
+    HeadlessGl gl;
+    std::string error;
+    if (!openHeadlessGl(gl, error)) return problem(1, error);
+    if (options.verbose)
+        std::fprintf(stderr, "fraktale-render: GL-Kontext %s, Renderer %s\n", headlessKindName(gl.kind), gl.renderer.c_str());
+    const DrawRows draw = [&](const RowSink& sink, const Progress& progress, std::string& drawError) {
+        return renderPicture(request, sink, progress, drawError);
+    };
+    const bool written = writePicture(options, draw, error);
+    closeHeadlessGl(gl);
+    return written ? 0 : problem(1, error);
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -89,17 +107,5 @@ int main(int argc, char** argv)
     if (parsed == Parsed::usageError) return problem(2, error);
     PictureRequest request = requestFor(options, where);
     if (!loadColourTable(options, request.table, error)) return problem(2, error);
-    // The stream reports a failed write in its own line; libtiff's would add to it.
-    TIFFSetErrorHandler(nullptr);
-    TIFFSetWarningHandler(nullptr);
-    HeadlessGl gl;
-    if (!openHeadlessGl(gl, error)) return problem(1, error);
-    if (options.verbose)
-        std::fprintf(stderr, "fraktale-render: GL-Kontext %s, Renderer %s\n", headlessKindName(gl.kind), gl.renderer.c_str());
-    const DrawRows draw = [&](const RowSink& sink, const Progress& progress, std::string& drawError) {
-        return renderPicture(request, sink, progress, drawError);
-    };
-    const bool written = writePicture(options, draw, error);
-    closeHeadlessGl(gl);
-    return written ? 0 : problem(1, error);
+    return renderWithContext(options, request);
 }

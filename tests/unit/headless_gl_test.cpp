@@ -16,23 +16,16 @@ namespace {
 std::string drawnColours()
 {
     GLuint texture = 0, framebuffer = 0;
-    glGenTextures(1, &texture);
-    glBindTexture(GL_TEXTURE_2D, texture);
+    glGenTextures(1, &texture), glBindTexture(GL_TEXTURE_2D, texture);
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, 4, 4, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
-    glGenFramebuffers(1, &framebuffer);
-    glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
+    glGenFramebuffers(1, &framebuffer), glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
     glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, texture, 0);
-    glViewport(0, 0, 4, 4);
-    glClearColor(0, 0, 1, 1);
-    glClear(GL_COLOR_BUFFER_BIT);
-    glColor3f(1, 0, 0);
-    glBegin(GL_QUADS);
-    glVertex2f(-1, -1), glVertex2f(0, -1), glVertex2f(0, 1), glVertex2f(-1, 1);
-    glEnd();
+    glViewport(0, 0, 4, 4), glClearColor(0, 0, 1, 1), glClear(GL_COLOR_BUFFER_BIT);
+    glColor3f(1, 0, 0), glBegin(GL_QUADS);
+    glVertex2f(-1, -1), glVertex2f(0, -1), glVertex2f(0, 1), glVertex2f(-1, 1), glEnd();
     unsigned char row[16];
     glReadPixels(0, 1, 4, 1, GL_RGBA, GL_UNSIGNED_BYTE, row);
-    glDeleteFramebuffers(1, &framebuffer);
-    glDeleteTextures(1, &texture);
+    glDeleteFramebuffers(1, &framebuffer), glDeleteTextures(1, &texture);
     std::string colours;
     for (int x = 0; x < 4; ++x) colours += row[4 * x] == 255 && row[4 * x + 2] == 0 ? 'r' : row[4 * x + 2] == 255 ? 'b' : '?';
     return colours + (glGetError() == GL_NO_ERROR ? "" : " GL error");

@@ -16,9 +16,12 @@ namespace {
 constexpr int width = 27, height = 16;
 const std::vector<unsigned char>& pixels()
 {
-    static std::vector<unsigned char> bytes(size_t(width) * height * 3);
-    uint32_t state = 777;
-    for (unsigned char& b : bytes) b = static_cast<unsigned char>((state = state * 1664525u + 1013904223u) >> 24);
+    static const std::vector<unsigned char> bytes = [] {
+        std::vector<unsigned char> made(size_t(width) * height * 3);
+        uint32_t state = 777;
+        for (unsigned char& b : made) b = static_cast<unsigned char>((state = state * 1664525u + 1013904223u) >> 24);
+        return made;
+    }();
     return bytes;
 }
 

@@ -40,52 +40,39 @@ Parsed parse(const std::string& line, RenderOptions& options, std::string& error
 
 TEST(RenderOptions, GoodAndBadCommandLines)
 {
-    const std::string ae = "\xC3\xA4", oe = "\xC3\xB6", ue = "\xC3\xBC", Oe = "\xC3\x96";
-    const std::string size = "': Breite und H" + oe + "he m" + ue + "ssen zwischen 1 und 16384 liegen";
-    const std::string shape = "': erwartet BREITExH" + Oe + "HE, etwa 1920x1080";
-    const std::string samples = "': erwartet eine ganze Zahl von 1 bis 16";
-    const struct {
-        std::string line;
-        std::string error;  // "help", or the line naming the problem; empty: it renders
-    } rows[] = {
-        {"--help", "help"}, {"julia --bogus -h", "help"},
-        {"mandelbrot -o a.png", ""}, {"julia -o A.PNG", ""}, {"mandelbrot -o b.Tiff", ""},
-        {"julia --julia 0 0 1 --constant -1 0 --size 16384x1 --samples 16 -o x.tif", ""},
-        {"mandelbrot --size 0x800 -o a.png", "--size '0x800" + size},
-        {"mandelbrot --size 16385x10 -o a.png", "--size '16385x10" + size},
-        {"mandelbrot --size 99999999999999999999x1 -o a.png", "--size '99999999999999999999x1" + size},
-        {"mandelbrot --size -5x5 -o a.png", "--size '-5x5" + shape},
-        {"mandelbrot --size 800 -o a.png", "--size '800" + shape},
-        {"mandelbrot --size 8e2x600 -o a.png", "--size '8e2x600" + shape},
-        {"mandelbrot --samples 0 -o a.png", "--samples '0" + samples},
-        {"mandelbrot --samples 17 -o a.png", "--samples '17" + samples},
-        {"mandelbrot --samples -2 -o a.png", "--samples '-2" + samples},
-        {"mandelbrot --samples drei -o a.png", "--samples 'drei" + samples},
+    const std::string size = "': Breite und H\xC3\xB6he m\xC3\xBCssen zwischen 1 und 16384 liegen";
+    const std::string extension = "': unbekannte Endung, erwartet .png, .tif oder .tiff";
+    // The line, and "help", the line naming the problem, or nothing: it renders.
+    std::vector<std::pair<std::string, std::string>> rows = {
+        {"--help", "help"}, {"julia --bogus -h", "help"}, {"mandelbrot -o a.png", ""}, {"julia -o A.PNG", ""},
+        {"mandelbrot -o b.Tiff", ""}, {"julia --julia 0 0 1 --constant -1 0 --size 16384x1 --samples 16 -o x.tif", ""},
         {"mandelbrot --size", "--size: Wert fehlt"}, {"mandelbrot -o", "-o: Wert fehlt"},
-        {"mandelbrot", "-o BILD.png oder BILD.tif fehlt"},
-        {"mandelbrot -o a.jpg", "'a.jpg': unbekannte Endung, erwartet .png, .tif oder .tiff"},
-        {"mandelbrot -o bild", "'bild': unbekannte Endung, erwartet .png, .tif oder .tiff"},
-        {"-o a.png", "mandelbrot oder julia fehlt"},
+        {"mandelbrot", "-o BILD.png oder BILD.tif fehlt"}, {"mandelbrot -o a.jpg", "'a.jpg" + extension},
+        {"mandelbrot -o bild", "'bild" + extension}, {"-o a.png", "mandelbrot oder julia fehlt"},
         {"mandel -o a.png", "'mandel': erwartet mandelbrot oder julia"},
-        {"mandelbrot julia -o a.png", ue + "berz" + ae + "hliges Argument 'julia'"},
+        {"mandelbrot julia -o a.png", "\xC3\xBC" "berz\xC3\xA4hliges Argument 'julia'"},
         {"mandelbrot --farben x.tfc -o a.png", "unbekannte Option '--farben'"},
         {"mandelbrot --julia 0 0 1 -o a.png", "--julia passt nicht zu mandelbrot"},
         {"mandelbrot --constant 0 1 -o a.png", "--constant passt nicht zu mandelbrot"},
         {"julia --mandelbrot 0 0 1 -o a.png", "--mandelbrot passt nicht zu julia"},
         {"julia -o a.png --julia 0 0", "--julia: zu wenige Werte"},
     };
-    for (const auto& row : rows) {
+    for (std::string v : {"0x800", "16385x10", "99999999999999999999x1"})
+        rows.push_back({"mandelbrot --size " + v + " -o a.png", "--size '" + v + size});
+    for (std::string v : {"-5x5", "800", "8e2x600"})
+        rows.push_back({"mandelbrot --size " + v + " -o a.png", "--size '" + v + "': erwartet BREITExH\xC3\x96HE, etwa 1920x1080"});
+    for (std::string v : {"0", "17", "-2", "drei"})
+        rows.push_back({"mandelbrot --samples " + v + " -o a.png", "--samples '" + v + "': erwartet eine ganze Zahl von 1 bis 16"});
+    for (const auto& [line, expected] : rows) {
         RenderOptions options;
         std::string error;
-        const Parsed parsed = parse(row.line, options, error);
-        const std::string outcome = parsed == Parsed::help ? "help" : parsed == Parsed::render ? "" : error;
-        EXPECT_EQ(outcome, row.error) << row.line;
+        const Parsed parsed = parse(line, options, error);
+        EXPECT_EQ(parsed == Parsed::help ? "help" : parsed == Parsed::render ? "" : error, expected) << line;
     }
     RenderOptions o;
     std::string error;
     ASSERT_EQ(parse("mandelbrot -o a.png", o, error), Parsed::render);
-    EXPECT_TRUE(!o.julia && o.width == 800 && o.height == 800 && o.samples == 1 && !o.verbose && o.coloursPath.empty() &&
-                o.format == ImageFormat::png);
+    EXPECT_TRUE(!o.julia && o.width == 800 && o.height == 800 && o.samples == 1 && !o.verbose && o.coloursPath.empty());
     ASSERT_EQ(parse("julia --verbose --julia 0 0 1 --size 1920x1080 --constant 1 2 --samples 3 --colours c.tfc -o d/B.TIF", o,
                     error), Parsed::render);
     EXPECT_TRUE(o.julia && o.width == 1920 && o.height == 1080 && o.samples == 3 && o.verbose && o.coloursPath == "c.tfc" &&
@@ -116,28 +103,25 @@ TEST(RenderOptions, ColoursFromATfcFileOrTheWindowDefault)
     EXPECT_EQ(error, "--colours '" + options.coloursPath + "': keine g\xC3\xBCltige Transferfunktion (.tfc)");
 }
 
-// Worked values at and around .5: N = 2 averages quarters, N = 3 ninths.
+// Worked values at and around .5: N = 2 averages quarters, N = 3 ninths,
+// N = 4 sixteenths; each sample in all three channels.
 TEST(BoxAverage, RoundsToNearestWithHalvesUp)
 {
-    const struct {
-        int n;
-        std::vector<unsigned char> samples;  // one channel, N x N, row by row
-        int mean;
-    } cases[] = {{2, {0, 0, 0, 1}, 0}, {2, {0, 0, 1, 1}, 1}, {2, {0, 1, 1, 1}, 1}, {2, {0, 0, 0, 2}, 1},
-                 {2, {200, 201, 200, 200}, 200}, {2, {254, 255, 255, 255}, 255}, {3, {1, 1, 1, 1, 0, 0, 0, 0, 0}, 0},
-                 {3, {1, 1, 1, 1, 1, 0, 0, 0, 0}, 1}, {4, {1, 1, 1, 1, 1, 1, 1, 1, 0, 0, 0, 0, 0, 0, 0, 0}, 1}};
-    for (const auto& c : cases) {
+    const std::vector<std::pair<std::vector<unsigned char>, int>> cases = {
+        {{0, 0, 0, 1}, 0}, {{0, 0, 1, 1}, 1}, {{0, 1, 1, 1}, 1}, {{0, 0, 0, 2}, 1}, {{200, 201, 200, 200}, 200},
+        {{254, 255, 255, 255}, 255}, {{1, 1, 1, 1, 0, 0, 0, 0, 0}, 0}, {{1, 1, 1, 1, 1, 0, 0, 0, 0}, 1},
+        {{1, 1, 1, 1, 1, 1, 1, 1, 0, 0, 0, 0, 0, 0, 0, 0}, 1}};
+    for (const auto& [samples, mean] : cases) {
+        const int n = int(std::lround(std::sqrt(samples.size())));
         BoxAverage box;
-        startBoxAverage(box, 1, c.n);
-        unsigned char pixel[3] = {};
+        startBoxAverage(box, 1, n);
+        unsigned char pixel[3] = {}, row[16 * 3];
         int done = 0;
-        for (int y = 0; y < c.n; ++y) {
-            std::vector<unsigned char> row;
-            for (int x = 0; x < c.n; ++x) row.insert(row.end(), {c.samples[size_t(y * c.n + x)], 0, 255});
-            done += addSampleRow(box, row.data(), pixel);
+        for (int y = 0; y < n; ++y) {
+            for (int i = 0; i < n * 3; ++i) row[i] = samples[size_t(y * n + i / 3)];
+            done += addSampleRow(box, row, pixel);
         }
-        EXPECT_EQ(done, 1);
-        EXPECT_EQ(std::vector<int>(pixel, pixel + 3), (std::vector<int>{c.mean, 0, 255})) << "N = " << c.n;
+        EXPECT_TRUE(done == 1 && pixel[0] == mean && pixel[1] == mean && pixel[2] == mean) << int(pixel[0]) << " for " << mean;
     }
 }
 
@@ -210,10 +194,8 @@ TEST(WritePicture, AveragedRowsTopFirstOrNothing)
 
 TEST(Progress, LinesForTheTerminalAndTheEnd)
 {
-    EXPECT_EQ(formatDuration(-1), "0:00");
-    EXPECT_EQ(formatDuration(7.9), "0:07");
-    EXPECT_EQ(formatDuration(754), "12:34");
-    EXPECT_EQ(formatDuration(3723), "1:02:03");
+    for (const auto& [seconds, text] : {std::pair{-1.0, "0:00"}, {7.9, "0:07"}, {754.0, "12:34"}, {3723.0, "1:02:03"}})
+        EXPECT_EQ(formatDuration(seconds), text);
     EXPECT_EQ(progressLine(0, 3), "  0 %  vergangen 0:03  noch etwa ?");
     EXPECT_EQ(progressLine(0.42, 12), " 42 %  vergangen 0:12  noch etwa 0:16");
     EXPECT_EQ(progressLine(1, 65), "100 %  vergangen 1:05  noch etwa 0:00");
@@ -223,9 +205,7 @@ TEST(Progress, LinesForTheTerminalAndTheEnd)
     ProgressMeter meter;
     EXPECT_FALSE(progressDue(meter, 5));
     meter.terminal = true;
-    EXPECT_FALSE(progressDue(meter, 0.9));
-    EXPECT_TRUE(progressDue(meter, 1.0));
+    EXPECT_TRUE(!progressDue(meter, 0.9) && progressDue(meter, 1.0));
     meter.lastShown = 1.0;
-    EXPECT_FALSE(progressDue(meter, 1.2));
-    EXPECT_TRUE(progressDue(meter, 1.25));
+    EXPECT_TRUE(!progressDue(meter, 1.2) && progressDue(meter, 1.25));
 }
