@@ -11,6 +11,7 @@
 #include <tiffio.h>
 
 #include <cmath>
+#include <iterator>
 #include <random>
 
 namespace {
@@ -28,9 +29,8 @@ int fakeLocation(int argc, char** argv, int i, std::string& error)
 
 Parsed parse(const std::string& line, RenderOptions& options, std::string& error)
 {
-    std::vector<std::string> words{"fraktale-render"};
-    for (size_t at = 0, end; at < line.size(); at = end + 1)
-        words.push_back(line.substr(at, (end = std::min(line.find(' ', at), line.size())) - at));
+    std::istringstream in("fraktale-render " + line);
+    std::vector<std::string> words{std::istream_iterator<std::string>(in), {}};
     std::vector<char*> argv;
     for (std::string& w : words) argv.push_back(w.data());
     return parseOptions(int(argv.size()), argv.data(), fakeLocation, options, error);
@@ -87,17 +87,16 @@ TEST(RenderOptions, ColoursFromATfcFileOrTheWindowDefault)
     RenderOptions options;
     std::vector<float> table;
     std::string error;
-    TransferFunction julia;
-    julia.initialiseModel(2);
+    TransferFunction mandelbrot, julia;
+    mandelbrot.initialiseModel(1), julia.initialiseModel(2);
+    EXPECT_TRUE(loadColourTable(options, table, error) && table == mandelbrot.colourTable);
     options.coloursPath = FRAKTALE_SOURCE_DIR "/tests/tfc_corpus/julia_default.tfc";
-    ASSERT_TRUE(loadColourTable(options, table, error)) << error;
-    EXPECT_TRUE(table == julia.colourTable);
+    EXPECT_TRUE(loadColourTable(options, table, error) && table == julia.colourTable) << error;
     options.julia = true, options.coloursPath.clear();
-    ASSERT_TRUE(loadColourTable(options, table, error) && table == julia.colourTable);
+    EXPECT_TRUE(loadColourTable(options, table, error) && table == julia.colourTable);
     TempFolder dir;
     options.coloursPath = dir.file("fehlt.tfc");
-    EXPECT_FALSE(loadColourTable(options, table, error));
-    EXPECT_EQ(error, "--colours '" + options.coloursPath + "': Datei nicht gefunden");
+    EXPECT_TRUE(!loadColourTable(options, table, error) && error == "--colours '" + options.coloursPath + "': Datei nicht gefunden");
     ASSERT_TRUE(writeFile(options.coloursPath = dir.file("kaputt.tfc"), std::string("\x02\0\0\0", 4)));
     EXPECT_FALSE(loadColourTable(options, table, error));
     EXPECT_EQ(error, "--colours '" + options.coloursPath + "': keine g\xC3\xBCltige Transferfunktion (.tfc)");
