@@ -7,7 +7,9 @@
 #include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 namespace {
@@ -29,7 +31,63 @@ std::string resolvedTarget(const std::string& path)
     return resolved;
 }
 
+// What the signal handler needs, where it can read it without allocating or
+// locking: the path in a fixed buffer, valid while the flag is set.
+char guardedPath[PATH_MAX + 16];
+volatile sig_atomic_t guardArmed = 0;
+const int guardedSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+extern "C" void removeGuardedFile(int signalNumber)
+{
+    if (guardArmed) unlink(guardedPath);
+    // Ended by the signal itself, so that the exit status tells what happened.
+    struct sigaction byDefault = {};
+    byDefault.sa_handler = SIG_DFL;
+    sigaction(signalNumber, &byDefault, nullptr);
+    raise(signalNumber);
+}
+
+// Only over the default action: a signal the program ignores (nohup) or
+// handles itself keeps that.
+void installGuardHandlers()
+{
+    static bool installed = false;
+    if (installed) return;
+    installed = true;
+    for (int signalNumber : guardedSignals) {
+        struct sigaction old = {};
+        if (sigaction(signalNumber, nullptr, &old) != 0 || old.sa_handler != SIG_DFL) continue;
+        struct sigaction guard = {};
+        guard.sa_handler = removeGuardedFile;
+        sigemptyset(&guard.sa_mask);
+        sigaction(signalNumber, &guard, nullptr);
+    }
+}
+
+void disarmGuard(SafeWrite& write)
+{
+    if (write.guarded) guardArmed = 0;
+    write.guarded = false;
+}
+
 }  // namespace
+
+bool guardSafeWrite(SafeWrite& write)
+{
+    if (write.inPlace || write.fd < 0) return true;
+    if (write.writePath.size() >= sizeof guardedPath) return false;
+    installGuardHandlers();
+    // A signal between the copy and the flag must not see half a path.
+    sigset_t blocked, old;
+    sigemptyset(&blocked);
+    for (int signalNumber : guardedSignals) sigaddset(&blocked, signalNumber);
+    sigprocmask(SIG_BLOCK, &blocked, &old);
+    std::memcpy(guardedPath, write.writePath.c_str(), write.writePath.size() + 1);
+    guardArmed = 1;
+    write.guarded = true;
+    sigprocmask(SIG_SETMASK, &old, nullptr);
+    return true;
+}
 
 bool beginSafeWrite(const std::string& path, SafeWrite& write)
 {
@@ -79,6 +137,9 @@ bool commitSafeWrite(SafeWrite& write)
     if (write.inPlace) return ok;
     if (ok) ok = rename(write.writePath.c_str(), write.target.c_str()) == 0;
     if (!ok) unlink(write.writePath.c_str());
+    // Only now: a signal before the rename must still remove the file, and
+    // one after it finds no file of that name.
+    disarmGuard(write);
     return ok;
 }
 
@@ -87,4 +148,5 @@ void abortSafeWrite(SafeWrite& write)
     if (write.fd >= 0) close(write.fd);
     write.fd = -1;
     if (!write.inPlace && !write.writePath.empty()) unlink(write.writePath.c_str());
+    disarmGuard(write);
 }

@@ -10,6 +10,10 @@ typedef struct tiff TIFF;
 // exactly, upper and lower case distinguished.
 std::string ensureExtension(const std::string& name, const std::string& ext);
 
+// The fields of every picture the programs write: width x height, 8-bit
+// RGB, uncompressed, one row per strip, described as a Fraktale screenshot.
+void setScreenshotFields(TIFF* tif, int width, int height);
+
 // Writes width x height RGB pixels, bottom row first as GL returns them, as
 // an upright image. Closes the handle; 0 when every row was written, else 1.
 int writeTiff(TIFF* tif, const unsigned char* pixels, int width, int height);

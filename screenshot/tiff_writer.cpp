@@ -10,7 +10,7 @@
 #include <cstdio>
 #include <unistd.h>
 
-int writeTiff(TIFF* tif, const unsigned char* pixels, int width, int height)
+void setScreenshotFields(TIFF* tif, int width, int height)
 {
     TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, width);
     TIFFSetField(tif, TIFFTAG_IMAGELENGTH, height);
@@ -21,6 +21,11 @@ int writeTiff(TIFF* tif, const unsigned char* pixels, int width, int height)
     TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
     TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, 1);
     TIFFSetField(tif, TIFFTAG_IMAGEDESCRIPTION, "Fraktale Screenshot");
+}
+
+int writeTiff(TIFF* tif, const unsigned char* pixels, int width, int height)
+{
+    setScreenshotFields(tif, width, height);
     const size_t rowBytes = static_cast<size_t>(width) * 3;
     for (int row = height - 1; row >= 0; --row) {
         const unsigned char* source = pixels + rowBytes * static_cast<size_t>(height - 1 - row);

@@ -160,12 +160,17 @@ bool TransferFunction::saveFile(const std::string& path)
     return ok;
 }
 
+bool readTfcFile(const std::string& path, std::vector<ControlPoint>& points)
+{
+    std::string stored;
+    return readWholeFile(path, stored) && decodeTfc(stored, points);
+}
+
 bool TransferFunction::loadFile(const std::string& path)
 {
     std::printf("- Loading file '%s'...", path.c_str());
-    std::string stored;
     std::vector<ControlPoint> loaded;
-    if (!readWholeFile(path, stored) || !decodeTfc(stored, loaded)) {
+    if (!readTfcFile(path, loaded)) {
         std::printf("Error loading file.");
         return false;
     }

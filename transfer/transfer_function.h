@@ -129,5 +129,8 @@ void sampleAt(const std::vector<ControlPoint>& points, float x, float rgb[3]);
 // The .tfc stored form (tfc_file.cpp).
 std::string encodeTfc(const std::vector<ControlPoint>& points);
 bool decodeTfc(const std::string& stored, std::vector<ControlPoint>& points);
+// The whole file at `path`, checked as loadFile checks it; false (points
+// untouched) for anything but a regular, complete .tfc file.
+bool readTfcFile(const std::string& path, std::vector<ControlPoint>& points);
 std::string toStoredForm(const std::string& content);
 std::string fromStoredForm(const std::string& stored);
