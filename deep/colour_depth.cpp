@@ -110,3 +110,13 @@ double floatBorderMinimum(float left, float right, float bottom, float top, int 
     for (int j = 1; j < height - 1; ++j) visit(0, j), visit(width - 1, j);
     return smallest;
 }
+
+std::vector<float> floatPathTable(const std::vector<float>& table, float left, float right, float bottom, float top,
+                                  int width, int height, bool julia, float cr, float ci, double* mu0)
+{
+    const double pixel = std::max((double(right) - left) / width, (double(top) - bottom) / height);
+    const int limit = iterationLimit(std::log2(pixel), floatLimitCap);
+    const double offset = colourOffset(floatBorderMinimum(left, right, bottom, top, width, height, julia, cr, ci));
+    if (mu0) *mu0 = offset;
+    return offset > 0 ? remapTable(table, limit, offset) : table;
+}

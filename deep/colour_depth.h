@@ -46,3 +46,9 @@ std::vector<float> remapTable(const std::vector<float>& table, int limit, double
 // under floatLimitCap. A huge value when none escapes.
 double floatBorderMinimum(float left, float right, float bottom, float top, int width, int height, bool julia,
                           float cr, float ci);
+
+// The table a float view's program should read: the given one where mu0
+// is 0 (the start views keep theirs bit for bit), else remapTable's for
+// the view's own limit and border. `mu0` receives the offset if wished.
+std::vector<float> floatPathTable(const std::vector<float>& table, float left, float right, float bottom, float top,
+                                  int width, int height, bool julia, float cr, float ci, double* mu0 = nullptr);

@@ -21,17 +21,22 @@ GLint tableInternalFormat()
 
 }  // namespace
 
-void TransferFunction::uploadTable()
+void uploadColourTexture(unsigned texture, const std::vector<float>& table)
 {
-    fillColourTable();
-    if (texture == 0) return;  // no GL context yet: the model is used alone
-    glutSetWindow(windowId);
     glBindTexture(GL_TEXTURE_1D, texture);
     glTexParameteri(GL_TEXTURE_1D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
     glTexParameteri(GL_TEXTURE_1D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
     glTexParameteri(GL_TEXTURE_1D, GL_TEXTURE_WRAP_S, GL_CLAMP);
     glTexParameteri(GL_TEXTURE_1D, GL_TEXTURE_WRAP_T, GL_CLAMP);
-    glTexImage1D(GL_TEXTURE_1D, 0, tableInternalFormat(), tableSize, 0, GL_RGBA, GL_FLOAT, colourTable.data());
+    glTexImage1D(GL_TEXTURE_1D, 0, tableInternalFormat(), tableSize, 0, GL_RGBA, GL_FLOAT, table.data());
+}
+
+void TransferFunction::uploadTable()
+{
+    fillColourTable();
+    if (texture == 0) return;  // no GL context yet: the model is used alone
+    glutSetWindow(windowId);
+    uploadColourTexture(texture, colourTable);
 }
 
 // Called on the way out while both contexts still exist: deleting the name

@@ -123,6 +123,11 @@ void applyDialogColour(ControlPoint& p, Rgb8 chosen);
 // is attached then. Kept by the owner's menu status callback.
 extern bool menuInUse;
 
+// Uploads 512 RGBA texels into a 1D texture of the current context as every
+// colour table is kept: float texels where the driver has them, filtered
+// linearly, clamped at the ends (texture.cpp).
+void uploadColourTexture(unsigned texture, const std::vector<float>& table);
+
 // Sampling of a sorted point list at position x (sampling.cpp).
 void sampleAt(const std::vector<ControlPoint>& points, float x, float rgb[3]);
 

@@ -1,0 +1,60 @@
+#include "render/deep_pass.h"
+
+#include <algorithm>
+#include <vector>
+
+bool uploadScene(DeepPrograms& programs, DeepGpuScene& gpu)
+{
+    gpu.layout = layoutScene(gpu.scene);
+    uploadLayout(gpu.textures, gpu.layout);
+    DeepVariant variant;
+    variant.julia = gpu.scene.julia;
+    gpu.program = deepProgram(programs, variant);
+    return gpu.program != 0;
+}
+
+void releaseScene(DeepGpuScene& gpu)
+{
+    releaseTextures(gpu.textures);
+    gpu.program = 0;
+}
+
+void drawSceneCounts(const DeepGpuScene& gpu, const CountTarget& target, TargetPlace place, int x, int y, int w, int h)
+{
+    drawCounts(gpu.program, gpu.textures, gpu.layout, gpu.scene, target, place, x, y, w, h);
+}
+
+namespace {
+
+// Draws `length` border pixels from (x, y) of the picture, along a row
+// (across) or a column, into the scratch's first row or column, and returns
+// their smallest escaping count.
+double segmentMinimum(const DeepGpuScene& gpu, const CountTarget& scratch, int x, int y, int length, bool across)
+{
+    std::vector<float> counts(static_cast<size_t>(length));
+    drawSceneCounts(gpu, scratch, TargetPlace{x, y}, 0, 0, across ? length : 1, across ? 1 : length);
+    readCounts(scratch, 0, 0, across ? length : 1, across ? 1 : length, counts.data());
+    double least = 1e300;
+    for (float c : counts)
+        if (c >= 0) least = std::min(least, double(c));
+    return least;
+}
+
+}  // namespace
+
+double borderMinimum(const DeepGpuScene& gpu, const CountTarget& scratch)
+{
+    const int w = gpu.scene.width, h = gpu.scene.height;
+    double least = 1e300;
+    for (int x = 0; x < w; x += scratch.width) {
+        const int length = std::min(scratch.width, w - x);
+        least = std::min({least, segmentMinimum(gpu, scratch, x, 0, length, true),
+                          segmentMinimum(gpu, scratch, x, h - 1, length, true)});
+    }
+    for (int y = 0; y < h; y += scratch.height) {
+        const int length = std::min(scratch.height, h - y);
+        least = std::min({least, segmentMinimum(gpu, scratch, 0, y, length, false),
+                          segmentMinimum(gpu, scratch, w - 1, y, length, false)});
+    }
+    return least;
+}
