@@ -1,8 +1,14 @@
-// The display pass of each window: the fractal quad through the window's
-// program and colour table, a requested screenshot of exactly that picture,
-// then the editor overlay, then the swap.
+// The display pass of each window: the fractal, a requested screenshot of
+// exactly that picture, then the editor overlay, then the swap. While
+// single precision resolves the view the fractal is the float program's
+// quad, drawn in full every pass; past that (deep_display.cpp) a pass draws
+// what its time allows of the perturbation picture and asks for the next.
+#include "app/deep_display.h"
 #include "app/display.h"
 #include "app/fractal_window.h"
+#include "app/navigation.h"
+#include "deep/colour_depth.h"
+#include "render/float_pass.h"
 #include "screenshot/screenshot.h"
 #include "shaders/shader_set.h"
 
@@ -10,25 +16,58 @@
 #include <GL/freeglut.h>
 #include <GL/glu.h>
 
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
 namespace {
 
-void drawFractalQuad(const FractalWindow& w)
+// mu0 of a float view, worked out again only when the view, the window's
+// size or the Julia constant changed; and the remapped table it needs,
+// uploaded again only when mu0 or the window's own table changed.
+struct FloatColours {
+    float key[9] = {};
+    double mu0 = 0;
+    int limit = 0;
+    std::vector<float> source;
+    double uploadedMu0 = -1;
+};
+
+FloatColours floatColours[2];
+
+unsigned floatTable(FractalWindow& w, bool isJulia)
 {
-    glBegin(GL_QUADS);
-    glTexCoord2d(w.viewLeft, w.viewBottom);
-    glVertex2f(0, 0);
-    glTexCoord2d(w.viewRight, w.viewBottom);
-    glVertex2f(static_cast<float>(w.width), 0);
-    glTexCoord2d(w.viewRight, w.viewTop);
-    glVertex2f(static_cast<float>(w.width), static_cast<float>(w.height));
-    glTexCoord2d(w.viewLeft, w.viewTop);
-    glVertex2f(0, static_cast<float>(w.height));
-    glEnd();
+    FloatColours& c = floatColours[isJulia ? 1 : 0];
+    const float key[9] = {w.viewLeft, w.viewRight, w.viewBottom, w.viewTop, float(w.width), float(w.height),
+                          float(isJulia), isJulia ? juliaCr : 0.0f, isJulia ? juliaCi : 0.0f};
+    if (!std::equal(key, key + 9, c.key)) {
+        std::copy_n(key, 9, c.key);
+        c.mu0 = colourOffset(floatBorderMinimum(w.viewLeft, w.viewRight, w.viewBottom, w.viewTop, w.width, w.height,
+                                                isJulia, juliaCr, juliaCi));
+        const double pixel = std::max((double(w.viewRight) - w.viewLeft) / w.width, (double(w.viewTop) - w.viewBottom) / w.height);
+        c.limit = iterationLimit(std::log2(pixel), floatLimitCap);
+    }
+    if (c.mu0 <= 0) return w.transferFunction.texture;
+    if (!w.fractalTable) glGenTextures(1, &w.fractalTable);
+    if (c.source != w.transferFunction.colourTable || c.uploadedMu0 != c.mu0) {
+        c.source = w.transferFunction.colourTable;
+        c.uploadedMu0 = c.mu0;
+        uploadColourTexture(w.fractalTable, remapTable(c.source, c.limit, c.mu0));
+    }
+    return w.fractalTable;
 }
 
-void setUniform(GLhandleARB program, const char* name, float value)
+void floatFractal(FractalWindow& w, GLhandleARB program, bool isJulia)
 {
-    glUniform1fARB(glGetUniformLocationARB(program, name), value);
+    const float constant[2] = {juliaCr, juliaCi};
+    const PlaneRect rect{w.viewLeft, w.viewRight, w.viewBottom, w.viewTop};
+    drawFloatFractal(program, floatTable(w, isJulia), rect, w.width, w.height, isJulia ? constant : nullptr);
+    if (w.screenshotRequested) {
+        // The back buffer still holds the fractal alone: it is captured
+        // here, before the overlay and before any swap can discard it.
+        saveScreenshot(w.width, w.height);
+        w.screenshotRequested = false;
+    }
 }
 
 void displayPass(FractalWindow& w, GLhandleARB program, bool isJulia)
@@ -41,23 +80,13 @@ void displayPass(FractalWindow& w, GLhandleARB program, bool isJulia)
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
     glClear(GL_COLOR_BUFFER_BIT);
-    glUseProgramObjectARB(program);
-    glBindTexture(GL_TEXTURE_1D, w.transferFunction.texture);
-    if (isJulia) {
-        setUniform(program, "cr", juliaCr);
-        setUniform(program, "ci", juliaCi);
-    }
-    drawFractalQuad(w);
-    glBindTexture(GL_TEXTURE_1D, 0);
-    glUseProgramObjectARB(0);
-    if (w.screenshotRequested) {
-        // The back buffer still holds the fractal alone: it is captured
-        // here, before the overlay and before any swap can discard it.
-        saveScreenshot(w.width, w.height);
-        w.screenshotRequested = false;
-    }
+    const bool deep = drawsDeep(w, isJulia);
+    bool more = false;
+    if (deep) more = deepFractal(w, isJulia);
+    else floatFractal(w, program, isJulia);
     if (w.transferFunction.drawEditor()) requestRedisplay(w);
     glutSwapBuffers();
+    if (more) continueDeep(w);
 }
 
 void reshape(FractalWindow& w, int width, int height)
@@ -66,6 +95,7 @@ void reshape(FractalWindow& w, int width, int height)
     w.height = height;
     glViewport(0, 0, width, height);
     w.transferFunction.windowHeight = height;
+    settleView(w, deepAvailable);
     requestRedisplay(w);
 }
 

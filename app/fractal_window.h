@@ -3,7 +3,12 @@
 // records; none keeps a copy.
 #pragma once
 
+#include "deep/deep_view.h"
 #include "transfer/transfer_function.h"
+
+#include <memory>
+
+struct ProgressivePicture;
 
 constexpr int defaultWindowWidth = 800;
 constexpr int defaultWindowHeight = 800;
@@ -22,13 +27,25 @@ struct FractalWindow {
     bool redisplayRequested = true;
     bool screenshotRequested = false;
     TransferFunction transferFunction;
+    // Past single precision the view is held here, and the float bounds
+    // above are its rounding.
+    bool deep = false;
+    DeepView deepView;
+    std::shared_ptr<ProgressivePicture> picture;  // drawn by perturbation, once needed
+    unsigned fractalTable = 0;  // the float programs' table where mu0 > 0
 };
 
 extern FractalWindow mandelbrotWindow;
 extern FractalWindow juliaWindow;
 extern float juliaCr;
 extern float juliaCi;
+// The Julia constant at the precision it was picked at; juliaCr and juliaCi
+// are its float rounding, for the float programs.
+extern Big juliaRe;
+extern Big juliaIm;
 extern int windowMenu;
+// Whether this GL can draw past single precision (set once at start-up).
+extern bool deepAvailable;
 
 // The fractal window whose GLUT id is current, or nullptr.
 FractalWindow* currentFractalWindow();

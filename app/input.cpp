@@ -2,6 +2,8 @@
 // editor first; navigation sees only what the editor leaves. GLUT reports a
 // wheel notch as a press and a release of button 3 (in) or 4 (out), and each
 // of them zooms one step.
+#include "app/arguments.h"
+#include "app/deep_display.h"
 #include "app/input.h"
 #include "app/menu_workaround.h"
 #include "app/navigation.h"
@@ -20,11 +22,11 @@ void mouse(FractalWindow& w, int button, int state, int x, int y)
 {
     if (w.transferFunction.onMouse(x, y, button, state)) return;
     if (button == wheelIn || button == wheelOut) {
-        if (zoomView(w, button == wheelIn ? ZoomDirection::in : ZoomDirection::out)) requestRedisplay(w);
+        if (zoomWindow(w, button == wheelIn ? ZoomDirection::in : ZoomDirection::out, deepAvailable)) requestRedisplay(w);
         return;
     }
     if (&w == &mandelbrotWindow && button == GLUT_LEFT_BUTTON) {
-        juliaConstantFromPointer(mandelbrotWindow, juliaCr, juliaCi);
+        pickJuliaConstant(mandelbrotWindow, juliaRe, juliaIm, juliaCr, juliaCi);
         requestRedisplay(juliaWindow);
     }
 }
@@ -54,7 +56,7 @@ void mandelbrotMotion(int x, int y)
         return;
     }
     if (!trackPointer(mandelbrotWindow, x, y)) return;
-    juliaConstantFromPointer(mandelbrotWindow, juliaCr, juliaCi);
+    pickJuliaConstant(mandelbrotWindow, juliaRe, juliaIm, juliaCr, juliaCi);
     requestRedisplay(juliaWindow);
 }
 
@@ -71,6 +73,7 @@ void menuStatus(int status, int, int)
 
 void quit()
 {
+    stopDeepWork();
     mandelbrotWindow.transferFunction.releaseTexture();
     juliaWindow.transferFunction.releaseTexture();
     std::exit(0);
@@ -96,6 +99,8 @@ void windowMenuHandler(int value)
     FractalWindow* w = currentFractalWindow();
     if (!w) return;
     std::printf(w == &mandelbrotWindow ? "\nmandelbrot screenshot" : "\njulia screenshot");
+    // Where both windows are, as the options that reopen them there.
+    std::printf("\nOrt: fraktale %s", currentLocations().c_str());
     w->screenshotRequested = true;
     requestRedisplay(*w);
 }

@@ -1,9 +1,11 @@
 // fraktale: the Mandelbrot set and the Julia set of a chosen constant, side by
 // side, computed per pixel by GLSL fragment programs. Start it from the
 // folder that holds the six .glsl files.
+#include "app/arguments.h"
 #include "app/display.h"
 #include "app/fractal_window.h"
 #include "app/input.h"
+#include "render/deep_gl.h"
 #include "shaders/shader_set.h"
 
 #include <GL/glew.h>
@@ -33,6 +35,17 @@ void createFractalWindow(FractalWindow& w, const char* title, int number, void (
     w.transferFunction.windowHeight = w.height;
 }
 
+// Whether this GL draws past single precision; said once when it cannot.
+bool checkDeep()
+{
+    glutSetWindow(mandelbrotWindow.windowId);
+    std::string missing;
+    if (deepSupported(missing)) return true;
+    std::printf("\nTiefenzoom nicht verf\xC3\xBCgbar, es fehlt %s: der Zoom endet wie bisher an der Grenze "
+                "einfacher Genauigkeit.\n", missing.c_str());
+    return false;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -41,6 +54,19 @@ int main(int argc, char** argv)
     // they reach the console (or a log) the moment they are printed.
     std::setvbuf(stdout, nullptr, _IONBF, 0);
 
+    LocationOptions locations;
+    std::string error;
+    switch (readViewerArguments(argc, argv, locations, error)) {
+    case ViewerStart::help:
+        std::fputs(viewerUsage, stdout);
+        std::fputs(locationUsage, stdout);
+        return 0;
+    case ViewerStart::error:
+        std::fprintf(stderr, "fraktale: %s\n%s%s", error.c_str(), viewerUsage, locationUsage);
+        return 2;
+    case ViewerStart::run:
+        break;
+    }
     glutInit(&argc, argv);
     glutInitWindowSize(mandelbrotWindow.width, mandelbrotWindow.height);
     glutInitWindowPosition(0, 0);
@@ -65,6 +91,8 @@ int main(int argc, char** argv)
         return 1;
     }
     shaderSet.initPrograms(mandelbrotWindow.windowId, juliaWindow.windowId);
+    deepAvailable = checkDeep();
+    applyLocations(locations);
     glutMainLoop();
     std::printf("Main loop terminated.");
     return 0;

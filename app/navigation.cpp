@@ -66,3 +66,68 @@ void juliaConstantFromPointer(const FractalWindow& mandelbrot, float& cr, float&
     cr = mandelbrot.viewLeft + (mandelbrot.viewRight - mandelbrot.viewLeft) * mandelbrot.pointerX;
     ci = mandelbrot.viewBottom + (mandelbrot.viewTop - mandelbrot.viewBottom) * mandelbrot.pointerY;
 }
+
+bool floatHoldsView(const FractalWindow& w)
+{
+    return floatResolves(w.viewLeft, w.viewRight, w.width) && floatResolves(w.viewBottom, w.viewTop, w.height);
+}
+
+namespace {
+
+void roundView(FractalWindow& w)
+{
+    roundToFloat(w.deepView, w.viewLeft, w.viewRight, w.viewBottom, w.viewTop);
+}
+
+}  // namespace
+
+bool zoomWindow(FractalWindow& w, ZoomDirection direction, bool deep)
+{
+    if (!w.deep) {
+        FractalWindow next = w;
+        const bool stepped = zoomView(next, direction);
+        if (stepped && (!deep || floatHoldsView(next))) {
+            w.viewLeft = next.viewLeft, w.viewRight = next.viewRight;
+            w.viewBottom = next.viewBottom, w.viewTop = next.viewTop;
+            return true;
+        }
+        if (!deep || !std::isfinite(w.pointerX) || !std::isfinite(w.pointerY)) return false;
+        w.deepView = deepFromFloat(w.viewLeft, w.viewRight, w.viewBottom, w.viewTop, w.width, w.height);
+        w.deep = true;
+    }
+    zoomDeep(w.deepView, w.pointerX, w.pointerY, direction, w.width, w.height);
+    roundView(w);
+    // Back across the switch the float arithmetic takes over from the rounded bounds.
+    if (floatHoldsView(w)) w.deep = false;
+    return true;
+}
+
+void pickJuliaConstant(const FractalWindow& m, Big& re, Big& im, float& cr, float& ci)
+{
+    if (!m.deep) {
+        juliaConstantFromPointer(m, cr, ci);
+        re = Big(double(cr), 64);
+        im = Big(double(ci), 64);
+        return;
+    }
+    pointAt(m.deepView, m.pointerX, m.pointerY, re, im);
+    cr = re.toFloat();
+    ci = im.toFloat();
+}
+
+void settleView(FractalWindow& w, bool deep)
+{
+    if (w.width <= 0 || w.height <= 0) return;
+    if (w.deep && floatHoldsView(w)) w.deep = false;
+    if (!w.deep && deep && !floatHoldsView(w)) {
+        w.deepView = deepFromFloat(w.viewLeft, w.viewRight, w.viewBottom, w.viewTop, w.width, w.height);
+        w.deep = true;
+    }
+}
+
+void setView(FractalWindow& w, const DeepView& view, bool deep)
+{
+    w.deepView = view;
+    roundView(w);
+    w.deep = deep && !floatHoldsView(w);
+}

@@ -20,3 +20,23 @@ bool trackPointer(FractalWindow& window, int x, int y);
 
 // The Julia constant: the point of the Mandelbrot view under its pointer.
 void juliaConstantFromPointer(const FractalWindow& mandelbrot, float& cr, float& ci);
+
+// A wheel step at any depth: the float arithmetic above while single
+// precision resolves the window's pixels, the same arithmetic in arbitrary
+// precision past that (when `deep` drawing is available), and back to the
+// float one when zooming out crosses the switch again. Without deep
+// drawing, zoomView's float step and its limits.
+bool zoomWindow(FractalWindow& window, ZoomDirection direction, bool deep);
+
+// The constant under the Mandelbrot window's pointer, at its view's
+// precision, and its float rounding.
+void pickJuliaConstant(const FractalWindow& mandelbrot, Big& re, Big& im, float& cr, float& ci);
+
+// Puts the window's view where single or arbitrary precision holds it, as
+// its pixels need; after a location is set or the window resized.
+void settleView(FractalWindow& window, bool deep);
+// A view given in arbitrary precision (a location).
+void setView(FractalWindow& window, const DeepView& view, bool deep);
+
+// Whether single precision resolves the window's pixels in both axes.
+bool floatHoldsView(const FractalWindow& window);

@@ -26,7 +26,10 @@ FractalWindow juliaWindow = [] {
 
 float juliaCr = 0.0f;
 float juliaCi = 0.0f;
+Big juliaRe(0.0, 64);
+Big juliaIm(0.0, 64);
 int windowMenu = 0;
+bool deepAvailable = false;
 
 FractalWindow* currentFractalWindow()
 {

@@ -1,0 +1,86 @@
+#include "app/deep_display.h"
+#include "app/navigation.h"
+#include "render/progressive.h"
+#include "screenshot/screenshot.h"
+
+#include <GL/glew.h>
+#include <GL/freeglut.h>
+
+namespace {
+
+// A pass's share of the main loop: with the colour pass, the editor and
+// the swap it stays well inside 100 ms on a software renderer.
+constexpr double passBudgetMs = 40;
+constexpr unsigned pollMs = 10;
+
+bool polling = false;
+
+DeepRequest requestFor(const FractalWindow& w, bool isJulia)
+{
+    DeepRequest r;
+    r.julia = isJulia;
+    r.view = w.deep ? w.deepView : deepFromFloat(w.viewLeft, w.viewRight, w.viewBottom, w.viewTop, w.width, w.height);
+    if (isJulia) r.constantRe = juliaRe, r.constantIm = juliaIm;
+    r.width = w.width;
+    r.height = w.height;
+    return r;
+}
+
+ProgressivePicture& pictureOf(FractalWindow& w)
+{
+    if (!w.picture) w.picture = std::make_shared<ProgressivePicture>();
+    return *w.picture;
+}
+
+void pollScenes(int)
+{
+    polling = false;
+    for (FractalWindow* w : {&mandelbrotWindow, &juliaWindow}) {
+        if (!w->picture || !waitingForScene(*w->picture)) continue;
+        const bool ready = w->picture->job && w->picture->job->done.load();
+        if (ready) requestRedisplay(*w);
+        else if (!polling) polling = true, glutTimerFunc(pollMs, pollScenes, 0);
+    }
+}
+
+}  // namespace
+
+bool drawsDeep(const FractalWindow& w, bool isJulia)
+{
+    if (!deepAvailable || w.width <= 0 || w.height <= 0) return false;
+    return w.deep || !floatResolvesView(w.viewLeft, w.viewRight, w.viewBottom, w.viewTop, w.width, w.height, isJulia,
+                                        juliaCr, juliaCi);
+}
+
+bool deepFractal(FractalWindow& w, bool isJulia)
+{
+    ProgressivePicture& p = pictureOf(w);
+    const DeepRequest request = requestFor(w, isJulia);
+    if (!drawsRequest(p, request)) startPicture(p, request);
+    const bool more = advancePicture(p, passBudgetMs);
+    showPicture(p, w.transferFunction.texture, w.width, w.height);
+    // A screenshot saves the finished picture; until then the request waits.
+    if (w.screenshotRequested && pictureFinished(p)) {
+        saveScreenshot(w.width, w.height);
+        w.screenshotRequested = false;
+    }
+    return more;
+}
+
+void continueDeep(FractalWindow& w)
+{
+    if (!w.picture || !waitingForScene(*w.picture)) {
+        requestRedisplay(w);
+        return;
+    }
+    if (!polling) {
+        polling = true;
+        glutTimerFunc(pollMs, pollScenes, 0);
+    }
+}
+
+void stopDeepWork()
+{
+    for (FractalWindow* w : {&mandelbrotWindow, &juliaWindow})
+        if (w->picture && w->picture->job) w->picture->job->cancel = true;
+}

@@ -1,0 +1,22 @@
+// The fractal of a window past single precision: each display pass works
+// on the window's perturbation picture for a bounded time, shows what there
+// is, and has the next pass come while work remains; while the worker
+// computes a picture's reference orbits a timer looks for it instead.
+#pragma once
+
+#include "app/fractal_window.h"
+
+// Whether the window's fractal is drawn by perturbation: its view is held
+// past single precision, or (Julia) single precision cannot tell its
+// pixels apart after the first step.
+bool drawsDeep(const FractalWindow& window, bool isJulia);
+
+// Works on and shows the window's deep picture; serves a screenshot request
+// once the picture is finished. True while work remains.
+bool deepFractal(FractalWindow& window, bool isJulia);
+
+// After the pass's swap: the next pass, or a timer for the worker.
+void continueDeep(FractalWindow& window);
+
+// Stops the workers of both windows (on the way out).
+void stopDeepWork();

@@ -1,0 +1,22 @@
+// A deep picture's scene computed on a worker thread, so that the viewer's
+// main loop never waits for a reference orbit. The main thread owns the
+// request it started and looks at `done` between passes; starting another
+// picture cancels this one, whose thread then stops within a few hundred
+// orbit steps and drops its share of the job.
+#pragma once
+
+#include "deep/deep_picture.h"
+
+#include <atomic>
+#include <memory>
+
+struct SceneJob {
+    DeepRequest request;
+    std::atomic<bool> cancel{false};
+    std::atomic<bool> done{false};
+    bool ok = false;  // read only once done
+    DeepScene scene;
+};
+
+// Starts computing the scene of `request` on a thread of its own.
+std::shared_ptr<SceneJob> startSceneJob(const DeepRequest& request);
