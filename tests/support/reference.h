@@ -49,21 +49,33 @@ inline void constantAt(const View& mandelbrot, int px, int py, float& cr, float&
 }
 
 // Row 0 at the top, each pixel's orbit from the complex number at its
-// centre, coloured by a GL_LINEAR read of the table at the programs'
-// coordinate (0.5 + 511 s) / 512 and rounded to 8 bits as GL does.
+// centre, coloured at s = log(mu - mu0 + 1) / log(limit - mu0 + 1), mu0 3
+// below the smallest escaping count on the picture's border (0 where that
+// is below 3: the start views), by a GL_LINEAR read of the table at the
+// programs' coordinate (0.5 + 511 s) / 512 and rounded to 8 bits as GL does.
 template <typename OrbitAt>
 Image render(const View& v, const std::vector<float>& table, int width, int height, OrbitAt orbitAt)
 {
     Image image(width, height);
     const float limit = iterationLimit(std::max((v.right - v.left) / float(width), (v.top - v.bottom) / float(height)));
     const int texels = int(table.size() / 4);
+    std::vector<float> mus(size_t(width) * height, -1.0f);
+    double least = 1e300;
     for (int j = 0; j < height; ++j)
         for (int i = 0; i < width; ++i) {
             const Orbit o = orbitAt(float(v.left + (i + 0.5) / width * (double(v.right) - v.left)),
                                     float(v.top - (j + 0.5) / height * (double(v.top) - v.bottom)), limit);
+            if (!o.escaped) continue;
             const float mu = std::max(o.n - std::log2(std::log2(o.r)) + 3.0f, 0.0f);
-            const float s = o.escaped ? std::clamp(std::log2(mu + 1.0f) / std::log2(limit + 1.0f), 0.0f, 1.0f) : 1.0f;
-            const float x = (0.5f + s * 511.0f) / 512.0f * float(texels) - 0.5f, frac = x - std::floor(x);
+            mus[size_t(j) * width + i] = mu;
+            if (i == 0 || j == 0 || i == width - 1 || j == height - 1) least = std::min(least, double(mu));
+        }
+    const double mu0 = std::max(0.0, least - 3.0);
+    for (int j = 0; j < height; ++j)
+        for (int i = 0; i < width; ++i) {
+            const float mu = mus[size_t(j) * width + i];
+            const double s = mu < 0 ? 1.0 : std::clamp(std::log(std::max(mu - mu0, 0.0) + 1) / std::log(limit - mu0 + 1), 0.0, 1.0);
+            const float x = (0.5f + float(s) * 511.0f) / 512.0f * float(texels) - 0.5f, frac = x - std::floor(x);
             const int i0 = std::clamp(int(std::floor(x)), 0, texels - 1), i1 = std::clamp(int(std::floor(x)) + 1, 0, texels - 1);
             for (int k = 0; k < 3; ++k)
                 image.at(i, j)[k] = std::uint8_t(std::lround(
