@@ -75,10 +75,11 @@ void closeEgl(HeadlessGl& gl)
     gl.display = gl.context = gl.surface = nullptr;
 }
 
-// Where surfaceless contexts are not offered, a tiny pbuffer stands in; the
-// drawing goes to framebuffer objects either way.
+// Where surfaceless contexts are not offered, a tiny pbuffer stands in
+// until useHeadlessSurface gives one of the picture's size.
 bool makeCurrent(HeadlessGl& gl, EGLConfig config, std::string& problem)
 {
+    gl.config = config;
     gl.context = eglCreateContext(gl.display, config, EGL_NO_CONTEXT, nullptr);
     if (!gl.context) return problem = "eglCreateContext gescheitert", false;
     if (!hasExtension(eglQueryString(gl.display, EGL_EXTENSIONS), "EGL_KHR_surfaceless_context")) {
@@ -99,8 +100,8 @@ bool openOnDisplay(HeadlessGl& gl, EGLDisplay display, bool& driverFound, std::s
         return problem = "eglInitialize gescheitert", false;
     driverFound = true;
     gl.display = display;
-    const EGLint wanted[] = {EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT, EGL_SURFACE_TYPE, EGL_PBUFFER_BIT,
-                             EGL_RED_SIZE, 8, EGL_GREEN_SIZE, 8, EGL_BLUE_SIZE, 8, EGL_NONE};
+    const EGLint wanted[] = {EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT, EGL_SURFACE_TYPE, EGL_PBUFFER_BIT, EGL_RED_SIZE, 8,
+                             EGL_GREEN_SIZE, 8, EGL_BLUE_SIZE, 8, EGL_ALPHA_SIZE, 8, EGL_NONE};
     EGLConfig config = nullptr;
     EGLint count = 0;
     bool ok = eglBindAPI(EGL_OPENGL_API) || (problem = "kein OpenGL \xC3\xBC" "ber EGL", false);
@@ -168,6 +169,22 @@ bool opened(HeadlessGl& gl, HeadlessKind kind)
 }
 
 }  // namespace
+
+bool useHeadlessSurface(HeadlessGl& gl, int width, int height)
+{
+    if (!gl.display || !gl.context) return false;
+    const EGLint size[] = {EGL_WIDTH, width, EGL_HEIGHT, height, EGL_NONE};
+    const EGLSurface surface = eglCreatePbufferSurface(gl.display, gl.config, size);
+    if (!surface || !eglMakeCurrent(gl.display, surface, surface, gl.context)) {
+        if (surface) eglDestroySurface(gl.display, surface);
+        return false;
+    }
+    if (gl.surface) eglDestroySurface(gl.display, gl.surface);
+    gl.surface = surface;
+    gl.surfaceWidth = width;
+    gl.surfaceHeight = height;
+    return true;
+}
 
 const char* headlessKindName(HeadlessKind kind)
 {

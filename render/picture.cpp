@@ -42,11 +42,11 @@ struct Painter {
     int width = 0, height = 0;  // the picture's samples
 };
 
-struct Tiles {
-    int width = 0, height = 0;
-};
+using Tiles = PictureTiles;
 
-Tiles tilesFor(int width, int height)
+}  // namespace
+
+PictureTiles pictureTiles(int width, int height)
 {
     GLint viewport[2] = {maxTileSide, maxTileSide};
     glGetIntegerv(GL_MAX_VIEWPORT_DIMS, viewport);
@@ -54,6 +54,8 @@ Tiles tilesFor(int width, int height)
     const int rows = int(std::clamp<size_t>(stripBytes / (size_t(width) * 4), 16, size_t(side)));
     return Tiles{std::min(width, side), std::min(height, rows)};
 }
+
+namespace {
 
 void pixelProjection(int width, int height)
 {
@@ -150,11 +152,13 @@ void release(Painter& p)
     if (p.program) glDeleteObjectARB(p.program);
 }
 
-// An RGBA8 framebuffer of one tile.
+// Where tiles are drawn: the context's own framebuffer where they fit,
+// else an RGBA8 framebuffer object of one tile.
 struct TileBuffer {
     GLuint framebuffer = 0, colour = 0;
-    bool open(int width, int height)
+    bool open(int width, int height, int surfaceWidth, int surfaceHeight)
     {
+        if (width == surfaceWidth && height == surfaceHeight) return true;
         glGenFramebuffers(1, &framebuffer);
         glGenRenderbuffers(1, &colour);
         glBindRenderbuffer(GL_RENDERBUFFER, colour);
@@ -194,11 +198,11 @@ void paintStrip(Painter& p, const TileBuffer& buffer, const Tiles& tiles, int y,
 
 bool renderPicture(const PictureRequest& request, const RowSink& sink, const Progress& progress, std::string& error)
 {
-    const Tiles tiles = tilesFor(request.width, request.height);
+    const Tiles tiles = pictureTiles(request.width, request.height);
     Painter painter;
     TileBuffer buffer;
     bool ok = prepare(request, tiles, painter, error);
-    if (ok && !buffer.open(tiles.width, tiles.height)) ok = (error = "kein Framebuffer f\xC3\xBCr die Kacheln", false);
+    if (ok && !buffer.open(tiles.width, tiles.height, request.surfaceWidth, request.surfaceHeight)) ok = (error = "kein Framebuffer f\xC3\xBCr die Kacheln", false);
     std::vector<unsigned char> strip(size_t(request.width) * size_t(tiles.height) * 3);
     double done = 0;
     // Strips from the top; rows leave top first.

@@ -16,7 +16,19 @@ struct PictureRequest {
     int width = 800, height = 800;  // in samples: the caller averages N x N of them into a pixel
     std::vector<float> table;     // 512 RGBA texels, the transfer function's colour table
     std::string glslFolder;       // where the .glsl files are
+    // The size of the context's own framebuffer: tiles of exactly that
+    // size are drawn there (see useHeadlessSurface), others into a
+    // framebuffer object.
+    int surfaceWidth = 0, surfaceHeight = 0;
 };
+
+// The tiles a picture of width x height samples is cut into (the edge
+// tiles smaller): from the width alone and the GL's limits, so that the
+// same samples are cut alike at any number of samples per pixel.
+struct PictureTiles {
+    int width = 0, height = 0;
+};
+PictureTiles pictureTiles(int width, int height);
 
 // Receives sample row `row` (0 at the top) as width x 3 bytes of RGB;
 // false stops the picture.

@@ -84,8 +84,12 @@ int renderWithContext(const RenderOptions& options, const PictureRequest& reques
     if (!openHeadlessGl(gl, error)) return problem(1, error);
     if (options.verbose)
         std::fprintf(stderr, "fraktale-render: GL-Kontext %s, Renderer %s\n", headlessKindName(gl.kind), gl.renderer.c_str());
+    PictureRequest drawn = request;
+    const PictureTiles tiles = pictureTiles(request.width, request.height);
+    if (useHeadlessSurface(gl, tiles.width, tiles.height))
+        drawn.surfaceWidth = tiles.width, drawn.surfaceHeight = tiles.height;
     const DrawRows draw = [&](const RowSink& sink, const Progress& progress, std::string& drawError) {
-        return renderPicture(request, sink, progress, drawError);
+        return renderPicture(drawn, sink, progress, drawError);
     };
     const bool written = writePicture(options, draw, error);
     closeHeadlessGl(gl);

@@ -5,6 +5,7 @@
 #include "deep/location.h"
 #include "platform/headless_gl.h"
 #include "render/progressive.h"
+#include "support/deep_reference.h"
 
 #include <gtest/gtest.h>
 
@@ -14,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+namespace fx {
 namespace {
 
 constexpr const char* nucleus179Re =
@@ -39,40 +41,6 @@ DeepRequest requestFor(const DeepCase& c)
     r.width = c.width;
     r.height = c.height;
     return r;
-}
-
-// The count of pixel (i, j) (from the bottom-left) by iterating z^2 + c
-// at the view's precision, from the pixel's centre as the GPU places it:
-// the reference point plus (i + 0.5 - width / 2) pixels, moved by `shift`
-// pixels. -1: no escape.
-double mpfrCount(const DeepRequest& r, const DeepScene& s, int i, int j, double shift = 0)
-{
-    const long precision = std::max({precisionFor(r.view, r.width, r.height), r.constantRe.precision(), 64L}) + 32;
-    Big x(precision), y(precision), cx(precision), cy(precision), t(precision), u(precision);
-    mpfr_add(x.v, r.view.left.v, r.view.right.v, MPFR_RNDN);
-    mpfr_div_2ui(x.v, x.v, 1, MPFR_RNDN);
-    mpfr_set_d(t.v, (i + 0.5 - 0.5 * r.width) * s.pixelWidth, MPFR_RNDN);
-    mpfr_add_d(t.v, t.v, shift * s.pixelWidth, MPFR_RNDN);
-    mpfr_add(x.v, x.v, t.v, MPFR_RNDN);
-    mpfr_add(y.v, r.view.bottom.v, r.view.top.v, MPFR_RNDN);
-    mpfr_div_2ui(y.v, y.v, 1, MPFR_RNDN);
-    mpfr_set_d(t.v, (j + 0.5 - 0.5 * r.height) * s.pixelHeight, MPFR_RNDN);
-    mpfr_add_d(t.v, t.v, -0.7 * shift * s.pixelHeight, MPFR_RNDN);
-    mpfr_add(y.v, y.v, t.v, MPFR_RNDN);
-    if (r.julia) mpfr_set(cx.v, r.constantRe.v, MPFR_RNDN), mpfr_set(cy.v, r.constantIm.v, MPFR_RNDN);
-    else mpfr_set(cx.v, x.v, MPFR_RNDN), mpfr_set(cy.v, y.v, MPFR_RNDN), mpfr_set_zero(x.v, 1), mpfr_set_zero(y.v, 1);
-    for (int n = 1; n <= s.limit; ++n) {
-        mpfr_mul(t.v, x.v, y.v, MPFR_RNDN);
-        mpfr_sqr(u.v, x.v, MPFR_RNDN);
-        mpfr_sqr(x.v, y.v, MPFR_RNDN);
-        mpfr_sub(x.v, u.v, x.v, MPFR_RNDN);
-        mpfr_add(x.v, x.v, cx.v, MPFR_RNDN);
-        mpfr_mul_2ui(y.v, t.v, 1, MPFR_RNDN);
-        mpfr_add(y.v, y.v, cy.v, MPFR_RNDN);
-        const double a = x.toDouble(), b = y.toDouble(), r2 = a * a + b * b;
-        if (r2 > 256) return std::max(n - std::log2(std::log2(r2)) + 3, 0.0);
-    }
-    return -1;
 }
 
 class DeepPictures : public ::testing::Test {
@@ -197,3 +165,4 @@ TEST_F(DeepPictures, PartsMakeThePictureDrawnWhole)
 }
 
 }  // namespace
+}  // namespace fx

@@ -26,13 +26,17 @@ constexpr double startTimeout = 90, stepTimeout = 60;
 class Program {
 public:
     // The log lies beside the working directory, which a test may list.
-    explicit Program(bool withShaders = true) : workDir_(folder_.file("work")), logPath_(folder_.file("output.log"))
+    explicit Program(bool withShaders = true, std::vector<std::string> arguments = {})
+        : workDir_(folder_.file("work")), logPath_(folder_.file("output.log"))
     {
         namespace fs = std::filesystem;
         fs::create_directory(workDir_);
-        for (const char* name : {"mandelbrot_vertex.glsl", "mandelbrot_fragment.glsl", "julia_vertex.glsl",
-                                 "julia_fragment.glsl", "transferFunction_vertex.glsl", "transferFunction_fragment.glsl"})
-            if (withShaders) fs::copy_file(fs::path(FRAKTALE_BINARY_DIR) / name, fs::path(workDir_) / name);
+        for (const auto& entry : fs::directory_iterator(FRAKTALE_BINARY_DIR))
+            if (withShaders && entry.path().extension() == ".glsl") fs::copy_file(entry.path(), fs::path(workDir_) / entry.path().filename());
+        arguments.insert(arguments.begin(), "fraktale");
+        std::vector<char*> argv;
+        for (std::string& a : arguments) argv.push_back(a.data());
+        argv.push_back(nullptr);
         const int log = open(logPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
         // A process group of its own, set on both sides of the fork, so that
         // the clean-up also reaches the dialogs it starts.
@@ -40,7 +44,7 @@ public:
         if (pid_ == 0) {
             setpgid(0, 0);
             if (chdir(workDir_.c_str()) == 0 && dup2(log, 1) == 1 && dup2(log, 2) == 2)
-                execl(FRAKTALE_BINARY_DIR "/fraktale", "fraktale", static_cast<char*>(nullptr));
+                execv(FRAKTALE_BINARY_DIR "/fraktale", argv.data());
             _exit(127);
         }
         close(log);
@@ -75,6 +79,7 @@ public:
         return missing.empty() ? AssertionSuccess() : AssertionFailure() << missing << "\noutput so far:\n" << output();
     }
     void hold(bool stopped) { kill(pid_, stopped ? SIGSTOP : SIGCONT); }  // events queue meanwhile
+    int status() const { return status_.value_or(-1); }  // once it has ended
     WindowId mandelbrot() const { return mandelbrot_; }
     WindowId julia() const { return julia_; }
     bool running()

@@ -1,0 +1,112 @@
+// The viewer started at locations past double precision, as a user would
+// share one: both windows' finished pictures judged pixel by pixel against
+// MPFR at sampled pixels; Esc while a deep picture is being drawn; and the
+// command line's answers to --help and bad values, without a window.
+#include "app/arguments.h"
+#include "support/deep_reference.h"
+#include "support/gestures.h"
+
+#include <X11/keysym.h>
+
+#include <random>
+
+namespace fx {
+namespace {
+
+// Both windows at their default size, the Julia window's constant given.
+DeepRequest requestAt(bool julia, const char* re, const char* im, const char* extent, const char* cre = "0",
+                      const char* cim = "0")
+{
+    Location at;
+    DeepRequest r;
+    EXPECT_TRUE(parseDecimal(re, at.re) && parseDecimal(im, at.im) && parseDecimal(extent, at.extent) &&
+                parseDecimal(cre, r.constantRe) && parseDecimal(cim, r.constantIm));
+    r.julia = julia;
+    r.width = r.height = 800;
+    r.view = viewAt(at, 800, 800);
+    return r;
+}
+
+// Sampled pixels below the editor, coloured from MPFR's counts through the
+// window's default table, against the window: within 3 levels but for a few
+// (a count on a knife's edge may land a step apart).
+AssertionResult showsMpfrColours(const Image& shown, const DeepRequest& r, int windowNumber)
+{
+    DeepScene s;
+    if (!prepareScene(r, nullptr, s)) return AssertionFailure() << "no scene";
+    const double mu0 = mpfrColourOffset(r, s);
+    const std::vector<float> table = defaults(windowNumber).colourTable;
+    std::mt19937 random(11);
+    int off = 0;
+    for (int k = 0; k < 150; ++k) {
+        const int x = int(random() % 800), y = 40 + int(random() % 760);
+        std::uint8_t expected[3];
+        countColour(mpfrCount(r, s, x, 799 - y), s.limit, mu0, table, expected);
+        const std::uint8_t* got = shown.at(x, y);
+        off += std::max({std::abs(got[0] - expected[0]), std::abs(got[1] - expected[1]), std::abs(got[2] - expected[2])}) > 3;
+    }
+    return off <= 2 ? AssertionSuccess() : AssertionFailure() << off << " of 150 sampled pixels off";
+}
+
+TEST(DeepViewer, OpensAtSharedLocationsAndDrawsThemAsMpfrCounts)
+{
+    XConnection x;
+    // A Misiurewicz point, where every depth has detail: the Mandelbrot
+    // window past float's range, the Julia window past double's precision.
+    Program program(true, {"--mandelbrot", "0", "1", "1e-30", "--julia", "0", "1", "1e-40", "--constant", "0", "1"});
+    ASSERT_TRUE(program.ready(x));
+    EXPECT_TRUE(showsMpfrColours(x.capture(program.mandelbrot()), requestAt(false, "0", "1", "1e-30"), 1));
+    EXPECT_TRUE(showsMpfrColours(x.capture(program.julia()), requestAt(true, "0", "1", "1e-40", "0", "1"), 2));
+    x.typeKey(program.julia(), XK_Escape);
+    EXPECT_TRUE(program.endsCleanly());
+}
+
+// Esc is taken between the parts of a picture that takes seconds.
+TEST(DeepViewer, EscEndsItWhileADeepPictureIsDrawn)
+{
+    XConnection x;
+    Program program(true, {"--mandelbrot", "-0.74056003555822763207239202475945650560740145369498244223303346539411014",
+                           "0.13259112153701780013935396728619598401106700748430489538424472308024047", "1e-19"});
+    WindowId m = 0;
+    // The first part is on the screen: the editor's frame is drawn, the
+    // picture's lowest rows are not yet.
+    Image first;
+    ASSERT_TRUE(waitFor([&] {
+        const std::vector<WindowId> found = x.windows("Mandelbrot Set");
+        if (found.size() != 1) return false;
+        first = x.capture(m = found[0]);
+        return first.height == 800 && first.at(9, 9)[0] == 255 && first.at(100, 8)[0] == 0;
+    }, startTimeout)) << program.output();
+    const Image before = x.capture(m);
+    EXPECT_EQ(std::count(before.at(0, 799), before.at(0, 799) + 800 * 3, 0), 800 * 3) << "the picture was already done";
+    x.typeKey(m, XK_Escape);
+    EXPECT_TRUE(program.endsCleanly());
+}
+
+// Before any window: the usage with status 0, a bad value named with status 2.
+TEST(DeepViewer, CommandLineAnswersWithoutAWindow)
+{
+    struct Case { std::vector<std::string> words; int status; const char* said; };
+    const Case cases[] = {
+        {{"--help"}, 0, "--mandelbrot RE IM EXTENT"},
+        {{"-display", ":0", "--constant", "0.25", "0", "-h"}, 0, "Aufruf: fraktale"},
+        {{"--mandelbrot", "-0.5", "0", "0"}, 2, "--mandelbrot: die Breite '0' muss positiv und endlich sein"},
+        {{"--julia", "0", "x1", "3"}, 2, "--julia: 'x1' ist keine Zahl"},
+        {{"--constant", "0.3"}, 2, "--constant: es fehlen Werte"},
+        {{"-geometry"}, 2, "-geometry: Wert fehlt"},
+        {{"--zoom", "2"}, 2, "unbekannte Option '--zoom'"},
+    };
+    XConnection x;
+    for (const Case& c : cases) {
+        Program program(true, c.words);
+        SCOPED_TRACE(c.said);
+        EXPECT_TRUE(waitFor([&] { return !program.running(); }, stepTimeout));
+        EXPECT_EQ(program.status(), c.status);
+        EXPECT_NE(program.output().find(c.said), std::string::npos) << program.output();
+        EXPECT_EQ(program.output().find("Aufruf: fraktale") == std::string::npos, false);
+        EXPECT_TRUE(x.windows("Mandelbrot Set").empty());
+    }
+}
+
+}  // namespace
+}  // namespace fx

@@ -1,0 +1,136 @@
+// fraktale-render as a user runs it: its 800 x 800 start pictures are the
+// viewer's windows below the editor, pixel for pixel; N x N samples are an
+// N times larger picture averaged; it runs without a display; bad input
+// leaves no file behind.
+#include "support/gestures.h"
+
+#include <png.h>
+
+#include <cstdio>
+#include <memory>
+
+namespace fx {
+namespace {
+
+// Runs build/fraktale-render with `words`, DISPLAY kept or removed; its
+// status, stdout and stderr together in `said`.
+int runTool(std::vector<std::string> words, std::string& said, bool display = true)
+{
+    TempFolder folder;
+    const std::string log = folder.file("said");
+    words.insert(words.begin(), "fraktale-render");
+    std::vector<char*> argv;
+    for (std::string& w : words) argv.push_back(w.data());
+    argv.push_back(nullptr);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        const int fd = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (!display) unsetenv("DISPLAY");
+        if (fd >= 0 && dup2(fd, 1) == 1 && dup2(fd, 2) == 2) execv(FRAKTALE_BINARY_DIR "/fraktale-render", argv.data());
+        _exit(127);
+    }
+    int status = -1;
+    waitpid(pid, &status, 0);
+    said = readFile(log);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+// The picture of a PNG, row 0 at the top; empty when there is none.
+Image readPng(const std::string& path)
+{
+    std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "rb"), std::fclose);
+    if (!file) return {};
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    Image image;
+    if (setjmp(png_jmpbuf(png)) == 0) {
+        png_init_io(png, file.get());
+        png_read_info(png, info);
+        image = Image(int(png_get_image_width(png, info)), int(png_get_image_height(png, info)));
+        if (png_get_color_type(png, info) != PNG_COLOR_TYPE_RGB || png_get_bit_depth(png, info) != 8) image = Image();
+        for (int y = 0; y < image.height; ++y) png_read_row(png, image.at(0, y), nullptr);
+    }
+    png_destroy_read_struct(&png, &info, nullptr);
+    return image;
+}
+
+// Rows from `firstRow` down, exactly.
+long differingPixels(const Image& a, const Image& b, int firstRow)
+{
+    if (a.width != b.width || a.height != b.height) return -1;
+    long differ = 0;
+    for (int y = firstRow; y < a.height; ++y)
+        for (int x = 0; x < a.width; ++x) differ += !std::equal(a.at(x, y), a.at(x, y) + 3, b.at(x, y));
+    return differ;
+}
+
+TEST(RenderTool, StartPicturesAreTheViewersWindows)
+{
+    XConnection x;
+    Program viewer;
+    ASSERT_TRUE(viewer.ready(x));
+    const Image windows[2] = {x.capture(viewer.mandelbrot()), x.capture(viewer.julia())};
+    TempFolder folder;
+    for (int k = 0; k < 2; ++k) {
+        std::string said;
+        const std::string out = folder.file(k ? "j.png" : "m.png");
+        ASSERT_EQ(runTool({k ? "julia" : "mandelbrot", "--size", "800x800", "-o", out}, said), 0) << said;
+        // Below the editor's frame and markers, every pixel.
+        EXPECT_EQ(differingPixels(readPng(out), windows[k], editorBottom), 0)
+            << (k ? "julia" : "mandelbrot") << ": " << savePicture(readPng(out), k ? "render-julia" : "render-mandelbrot")
+            << ", " << savePicture(windows[k], k ? "window-julia" : "window-mandelbrot");
+    }
+}
+
+// Averages of N x N samples are the box-reduced N times larger picture, for
+// a float view and one past double precision; TIFF as well as PNG; and all
+// of it without an X display.
+TEST(RenderTool, SamplesAreALargerPictureAveragedAndNoDisplayIsNeeded)
+{
+    TempFolder folder;
+    struct View { std::vector<std::string> where; };
+    for (const View& v : {View{{"--mandelbrot", "-0.745", "0.11", "1e-3"}}, View{{"--mandelbrot", "0", "1", "1e-30"}}}) {
+        std::string said;
+        std::vector<std::string> small = v.where, large = v.where;
+        small.insert(small.end(), {"mandelbrot", "--size", "40x30", "--samples", "3", "--verbose", "-o", folder.file("small.tif")});
+        large.insert(large.end(), {"mandelbrot", "--size", "120x90", "-o", folder.file("large.png")});
+        ASSERT_EQ(runTool(small, said, false), 0) << said;
+        EXPECT_NE(said.find("GL-Kontext EGL"), std::string::npos) << said;
+        ASSERT_EQ(runTool(large, said, false), 0) << said;
+        const Image averaged = readTiff(folder.file("small.tif")), full = readPng(folder.file("large.png"));
+        ASSERT_TRUE(averaged.width == 40 && averaged.height == 30 && full.width == 120 && full.height == 90);
+        int worst = 0;
+        for (int y = 0; y < 30; ++y)
+            for (int x = 0; x < 40; ++x)
+                for (int k = 0; k < 3; ++k) {
+                    int sum = 0;
+                    for (int j = 0; j < 3; ++j)
+                        for (int i = 0; i < 3; ++i) sum += full.at(3 * x + i, 3 * y + j)[k];
+                    worst = std::max(worst, std::abs(averaged.at(x, y)[k] * 9 - sum));
+                }
+        // Within one level of rounding: |9 a - sum| at most 4.5.
+        EXPECT_LE(worst, 4) << v.where[3];
+    }
+}
+
+TEST(RenderTool, BadInputLeavesNoFile)
+{
+    TempFolder folder;
+    struct Case { std::vector<std::string> words; int status; const char* said; };
+    const Case cases[] = {
+        {{"mandelbrot", "--size", "0x5", "-o", folder.file("a.png")}, 2, "--size '0x5'"},
+        {{"julia", "--samples", "17", "-o", folder.file("a.png")}, 2, "--samples '17'"},
+        {{"mandelbrot", "-o", folder.file("a.gif")}, 2, "unbekannte Endung"},
+        {{"mandelbrot", "--colours", folder.file("none.tfc"), "-o", folder.file("a.png")}, 2, "none.tfc"},
+        {{"mandelbrot", "--size", "8x8", "-o", folder.file("no/such/folder.png")}, 1, "no/such/folder.png"},
+    };
+    for (const Case& c : cases) {
+        std::string said;
+        EXPECT_EQ(runTool(c.words, said), c.status) << said;
+        EXPECT_NE(said.find(c.said), std::string::npos) << said;
+    }
+    EXPECT_TRUE(std::filesystem::is_empty(folder.file(""))) << "a file was left behind";
+}
+
+}  // namespace
+}  // namespace fx
