@@ -113,8 +113,11 @@ TEST(Journey, EditSaveLoadAndSavePicturesOnADesktop)
     for (size_t at = out.find(" screenshot"); at != std::string::npos; at = out.find(" screenshot", at + 1))
         shots += out[out.rfind('\n', at) + 1];
     EXPECT_EQ(shots, "mjmj") << out;
+    // Each with the options that reopen both windows where they were.
+    EXPECT_NE(out.find("\nmandelbrot screenshot\nOrt: fraktale --mandelbrot "), std::string::npos) << out;
     // Nothing in the working directory but the shaders: no temporary file.
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(program.directory()), {}), 6);
+    for (const auto& entry : std::filesystem::directory_iterator(program.directory()))
+        EXPECT_EQ(entry.path().extension(), ".glsl") << entry.path();
     EXPECT_EQ(files.entries(), (std::vector<std::string>{"julia-1.tif", "julia.tfc", "mandelbrot.tif"}));
     // Each dialog once, from the working directory or the point's colour.
     const std::string start = "--filename=" + std::filesystem::canonical(program.directory()).string() + "/",
