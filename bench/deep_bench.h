@@ -1,0 +1,43 @@
+// What fraktale_deep_bench's parts share: options, the views and timing.
+#pragma once
+
+#include "render/progressive.h"
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+namespace deepbench {
+
+struct Options {
+    std::string only;    // only views whose name holds this
+    std::string viewer;  // the viewer binary, for the Esc figure (needs a display)
+    int repeats = 3;
+    int samples = 200;   // pixels checked against MPFR per view
+};
+
+struct DeepView {
+    std::string name;
+    bool julia;
+    const char *re, *im, *extent, *cre, *cim;
+};
+
+const std::vector<DeepView>& deepViews();
+
+using Clock = std::chrono::steady_clock;
+inline double msSince(Clock::time_point start)
+{
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+std::string loadAverage();
+double median(std::vector<double> values);
+
+// The request of a view at 800 x 800.
+DeepRequest requestOf(const DeepView& view);
+
+bool runDeepViews(const Options& o);   // deep_views.cpp
+bool runFloatViews(const Options& o);  // float_views.cpp
+void runEscLatency(const Options& o);  // esc_latency.cpp
+
+}  // namespace deepbench
