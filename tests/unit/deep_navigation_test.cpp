@@ -105,6 +105,11 @@ TEST(DeepNavigation, WithoutDeepTheFloatStepsAndTheirLimits)
             ASSERT_TRUE(viewOf(a) == viewOf(b) && !b.deep) << steps;
         }
         EXPECT_GT(steps, 50);
+        // With deep drawing MPFR goes on where the float steps stop going
+        // in; going out they stop at float's range, and so does MPFR.
+        const View stopped = viewOf(b);
+        const bool in = direction == ZoomDirection::in;
+        EXPECT_TRUE(zoomWindow(b, direction, true) == in && (in || (viewOf(b) == stopped && !b.deep))) << b.viewRight;
     }
     for (bool deep : {false, true}) {
         FractalWindow w = windowAt({-2, 1, -1.5f, 1.5f}, std::nanf(""), 0.5f);
