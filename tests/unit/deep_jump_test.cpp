@@ -1,11 +1,11 @@
 // Bilinear jump tables against the exact perturbation recurrence, where
 // jumps may start and land, and their layout in the GPU's texel words.
 #include "deep/bla.h"
-#include "deep/location.h"
 #include "render/deep_layout.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <complex>
 #include <cstring>

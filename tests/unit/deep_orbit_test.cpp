@@ -1,6 +1,5 @@
 // Reference orbits in MPFR, the return to a minibrot's nucleus, and the
 // scene a deep picture is drawn from.
-#include "deep/colour_depth.h"
 #include "deep/deep_picture.h"
 #include "deep/location.h"
 
@@ -31,8 +30,8 @@ static ReferenceOrbit orbitOf(const Big& cre, const Big& cim, int limit, long pr
     return orbit;
 }
 
-// Escape is |z|^2 > 256, strictly: 2 under z^2 reaches 16 (exactly 256) and
-// goes on to 256. Inside the rabbit's bulb the orbit is drawn to a 3-cycle,
+// Escape is |z|^2 > 256, strictly: 2 under z^2 reaches 16, whose square
+// is exactly 256, and goes on to 256; the limit ends an orbit before that. Inside the rabbit's bulb the orbit is drawn to a 3-cycle,
 // so the plain double iteration's rounding stays small and the two agree;
 // a cancel flag already set stops a long orbit within the first few
 // hundred steps.
