@@ -92,13 +92,18 @@ bool zoomWindow(FractalWindow& w, ZoomDirection direction, bool deep)
             return true;
         }
         if (!deep || !std::isfinite(w.pointerX) || !std::isfinite(w.pointerY)) return false;
-        w.deepView = deepFromFloat(w.viewLeft, w.viewRight, w.viewBottom, w.viewTop, w.width, w.height);
-        w.deep = true;
     }
-    zoomDeep(w.deepView, w.pointerX, w.pointerY, direction, w.width, w.height);
-    roundView(w);
+    DeepView view = w.deep ? w.deepView : deepFromFloat(w.viewLeft, w.viewRight, w.viewBottom, w.viewTop, w.width, w.height);
+    zoomDeep(view, w.pointerX, w.pointerY, direction, w.width, w.height);
+    float left, right, bottom, top;
+    roundToFloat(view, left, right, bottom, top);
+    // A float step refused for overflow stays refused, as zoomAxis refuses
+    // it: a view whose extent leaves float's range is none to step back from.
+    if (!std::isfinite(right - left) || !std::isfinite(top - bottom)) return false;
+    w.deepView = std::move(view);
+    w.viewLeft = left, w.viewRight = right, w.viewBottom = bottom, w.viewTop = top;
     // Back across the switch the float arithmetic takes over from the rounded bounds.
-    if (floatHoldsView(w)) w.deep = false;
+    w.deep = !floatHoldsView(w);
     return true;
 }
 

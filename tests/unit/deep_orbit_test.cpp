@@ -1,0 +1,147 @@
+// Reference orbits in MPFR, the return to a minibrot's nucleus, and the
+// scene a deep picture is drawn from.
+#include "deep/deep_picture.h"
+#include "deep/location.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <complex>
+#include <tuple>
+#include <vector>
+
+static Big number(const char* text)
+{
+    Big b;
+    EXPECT_TRUE(parseDecimal(text, b)) << text;
+    return b;
+}
+
+// The nucleus of a period-179 minibrot, to 80 digits.
+static const char* const nucleusRe =
+    "-0.7405600355582276320723920247594565056074014536949824422330334653941101447501815";
+static const char* const nucleusIm =
+    "0.1325911215370178001393539672861959840110670074843048953842447230802404745045606";
+
+static ReferenceOrbit orbitOf(const Big& cre, const Big& cim, int limit, long precision = 320)
+{
+    ReferenceOrbit orbit;
+    EXPECT_TRUE(computeOrbit(Big(0.0, 64), Big(0.0, 64), cre, cim, limit, precision, nullptr, orbit));
+    return orbit;
+}
+
+// Escape is |z|^2 > 256, strictly: 2 under z^2 reaches 16, whose square
+// is exactly 256, and goes on to 256; the limit ends an orbit before that. Inside the rabbit's bulb the orbit is drawn to a 3-cycle,
+// so the plain double iteration's rounding stays small and the two agree;
+// a cancel flag already set stops a long orbit within the first few
+// hundred steps.
+TEST(DeepOrbit, OrbitsInMpfr)
+{
+    using C = std::complex<double>;
+    for (const auto& [z0, c, limit, escaped, expected] :
+         {std::tuple{C(2, 0), C(0, 0), 100, true, std::vector<C>{2, 4, 16, 256}},
+          {C(2, 0), C(0, 0), 2, false, {2, 4, 16}},
+          {C(0, 0), C(1, 0), 100, true, {0, 1, 2, 5, 26}},
+          {C(0, 0), C(0, 2), 100, true, {0, C(0, 2), C(-4, 2), C(12, -14)}},
+          {C(0, 0), C(-1, 0), 6, false, {0, -1, 0, -1, 0, -1, 0}}}) {
+        ReferenceOrbit orbit;
+        ASSERT_TRUE(computeOrbit(Big(z0.real(), 64), Big(z0.imag(), 64), Big(c.real(), 64), Big(c.imag(), 64), limit,
+                                 64, nullptr, orbit));
+        EXPECT_TRUE(orbit.end == int(expected.size()) - 1 && orbit.escaped == escaped) << z0 << " " << c << ": " << orbit.end;
+        ASSERT_EQ(orbit.re.size(), expected.size());
+        for (size_t n = 0; n < expected.size(); ++n)
+            EXPECT_TRUE(orbit.re[n] == expected[n].real() && orbit.im[n] == expected[n].imag()) << c << " step " << n;
+    }
+    const C c(-0.12, 0.74);
+    const ReferenceOrbit orbit = orbitOf(Big(c.real(), 64), Big(c.imag(), 64), 1000);
+    ASSERT_TRUE(orbit.end == 1000 && !orbit.escaped && orbit.re.size() == 1001);
+    C z = 0;
+    for (int n = 1; n <= 1000; ++n) {
+        z = z * z + c;
+        ASSERT_LT(std::abs(z - C(orbit.re[size_t(n)], orbit.im[size_t(n)])), 1e-12) << n;
+    }
+    const std::atomic<bool> cancelled{true};
+    ReferenceOrbit stopped;
+    EXPECT_FALSE(computeOrbit(Big(0.0, 64), Big(0.0, 64), Big(c.real(), 64), Big(c.imag(), 64), 100000, 64, &cancelled, stopped));
+    EXPECT_LE(stopped.re.size(), 257u);
+}
+
+// Near the nucleus Z_179 is dZ/dc times the offset, while the spread of the
+// pixels about it is dZ/dc times half a pixel: an offset of 0.7 * 2^-21
+// pixels is within 2^-20 of the spread, 1.4 * 2^-21 is not. At pixels of
+// 1e-6, a view where the minibrot is far below a pixel, they scatter
+// (|dZ/dc| pixel / 2 > 1) before the orbit comes back; a generic
+// point near the boundary and an escaping one never come back.
+TEST(DeepOrbit, ReturnToTheNucleus)
+{
+    const double pixel = 1.25e-22;
+    for (const auto& [offset, returns] : {std::pair{0.0, true}, {0.7, true}, {1.4, false}, {-1.4, false}}) {
+        Big re = number(nucleusRe);
+        re.setPrecision(320);
+        mpfr_add_d(re.v, re.v, offset * std::exp2(-21) * pixel, MPFR_RNDN);
+        const ReferenceOrbit orbit = orbitOf(re, number(nucleusIm), 1000);
+        ASSERT_FALSE(orbit.escaped);
+        EXPECT_EQ(nucleusReturn(orbit, pixel) == 179, returns) << offset << ": " << nucleusReturn(orbit, pixel);
+    }
+    EXPECT_EQ(nucleusReturn(orbitOf(number(nucleusRe), number(nucleusIm), 1000), 1e-6), 0);
+    EXPECT_EQ(nucleusReturn(orbitOf(number("-0.743643887037158704752191506114774"),
+                                    number("0.131825904205311970493132056385139"), 5000), 1e-30), 0);
+    EXPECT_EQ(nucleusReturn(orbitOf(number("0.5"), number("0"), 100), 1e-3), 0);
+}
+
+// A view 1e-19 wide about the nucleus at 800 x 800: pixels of 1.25e-22,
+// 64.70 halvings below 3/800, so the limit is 260 + 128 * 64.70 = 8541.8,
+// down to 8540; the reference ends at the nucleus. A Julia view 4 x 2 at
+// 800 x 200 (pixels 0.005 by 0.01, the larger one under 3/800 keeps 260)
+// has the orbits of its centre and of 0, no dc, and no end at a return;
+// its constant, the nucleus to 80 digits, places the orbit of 0 back at 0
+// far closer than the view's 96 bits would (they leave 2^-96 times dZ/dc).
+TEST(DeepOrbit, PreparedScenes)
+{
+    DeepRequest mandelbrot;
+    mandelbrot.view = viewAt(Location{number(nucleusRe), number(nucleusIm), number("1e-19")}, 800, 800);
+    mandelbrot.width = mandelbrot.height = 800;
+    DeepScene scene;
+    ASSERT_TRUE(prepareScene(mandelbrot, nullptr, scene));
+    EXPECT_EQ(scene.limit, 8540);
+    EXPECT_NEAR(scene.pixelWidth, 1.25e-22, 1e-34);
+    EXPECT_NEAR(scene.pixelHeight, 1.25e-22, 1e-34);
+    EXPECT_NEAR(scene.dcMax, 400 * std::sqrt(2.0) * 1.25e-22, 1e-32);
+    EXPECT_TRUE(scene.references == 1 && scene.orbits[0].end == 179 && !scene.orbits[0].escaped) << scene.orbits[0].end;
+    EXPECT_TRUE(scene.tables[0].levels[0].size() == 179 && scene.tables[0].levels[0][5].br == 1);
+
+    DeepRequest julia;
+    julia.julia = true;
+    julia.view = deepFromFloat(-1.5f, 2.5f, -0.75f, 1.25f, 800, 200);
+    julia.width = 800, julia.height = 200;
+    julia.constantRe = number(nucleusRe), julia.constantIm = number(nucleusIm);
+    ASSERT_TRUE(prepareScene(julia, nullptr, scene));
+    EXPECT_TRUE(scene.references == 2 && scene.limit == 260 && scene.pixelWidth == 0.005 && scene.pixelHeight == 0.01);
+    EXPECT_DOUBLE_EQ(scene.dcMax, std::sqrt(5.0));
+    const ReferenceOrbit &centre = scene.orbits[0], &zero = scene.orbits[1];
+    EXPECT_TRUE(centre.re[0] == 0.5 && centre.im[0] == 0.25 && zero.re[0] == 0 && zero.im[0] == 0);
+    EXPECT_TRUE(zero.end == 260 && !zero.escaped) << zero.end;
+    EXPECT_LT(std::hypot(zero.re[179], zero.im[179]), 1e-40);
+    for (const BlaTable& table : scene.tables)
+        for (const auto& level : table.levels)
+            for (const BlaNode& node : level) ASSERT_TRUE(node.br == 0 && node.bi == 0);
+
+    const std::atomic<bool> cancelled{true};
+    EXPECT_FALSE(prepareScene(mandelbrot, &cancelled, scene));
+}
+
+// Pixels down to 1e-300 in both directions; no picture without pixels.
+TEST(DeepOrbit, DrawableViews)
+{
+    const DeepView wide = viewAt(Location{number("-0.75"), number("0.1"), number("9e-298")}, 800, 800);
+    const DeepView narrow = viewAt(Location{number("-0.75"), number("0.1"), number("7e-298")}, 800, 800);
+    for (const auto& [view, width, height, drawable] :
+         {std::tuple{&wide, 800, 800, true}, {&narrow, 800, 800, false}, {&wide, 800, 1000, false},
+          {&wide, 1000, 800, false}, {&wide, 0, 800, false}}) {
+        EXPECT_EQ(deepDrawable(*view, width, height), drawable) << width << "x" << height;
+        DeepRequest request;
+        request.view = *view, request.width = width, request.height = height;
+        DeepScene scene;
+        EXPECT_TRUE(drawable || !prepareScene(request, nullptr, scene)) << width << "x" << height;
+    }
+}
