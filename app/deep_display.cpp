@@ -6,6 +6,8 @@
 #include <GL/glew.h>
 #include <GL/freeglut.h>
 
+#include <cstdio>
+
 namespace {
 
 // A pass's share of the main loop: with the colour pass, the editor and
@@ -56,7 +58,13 @@ bool deepFractal(FractalWindow& w, bool isJulia)
 {
     ProgressivePicture& p = pictureOf(w);
     const DeepRequest request = requestFor(w, isJulia);
-    if (!drawsRequest(p, request)) startPicture(p, request);
+    if (!drawsRequest(p, request)) {
+        // Held, and zoomed back out of, at any depth; drawn down to double's range.
+        if (!deepDrawable(request.view, request.width, request.height))
+            std::printf("\nZu tief zum Zeichnen: Bildpunkte unter %g (die Ansicht bleibt, zur\xC3\xBC" "ck geht es mit dem Rad).",
+                        deepSmallestPixel);
+        startPicture(p, request);
+    }
     const bool more = advancePicture(p, passBudgetMs);
     showPicture(p, w.transferFunction.texture, w.width, w.height);
     // A screenshot saves the finished picture; until then the request waits.

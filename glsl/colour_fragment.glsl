@@ -17,7 +17,7 @@ uniform float limit;
 uniform float offset;           // mu0
 uniform float previousLimit;
 uniform float previousOffset0;
-uniform ivec4 done;             // drawn so far: rows done.x .. done.y - 1 whole, and row done.z up to column done.w
+uniform ivec4 done;             // drawn so far: rows done.x .. done.w - 1 whole, and rows done.y .. done.x - 1 left of column done.z
 uniform vec2 countsOrigin;      // gl_FragCoord + countsOrigin: the pixel of `counts`
 uniform vec2 previousScale;
 uniform vec2 previousOffset;
@@ -32,7 +32,7 @@ vec4 colourOf(float mu, float lim, float mu0)
 void main()
 {
     ivec2 p = ivec2(gl_FragCoord.xy + countsOrigin);
-    bool drawn = (p.y >= done.x && p.y < done.y) || (p.y == done.z && p.x < done.w);
+    bool drawn = (p.y >= done.x && p.y < done.w) || (p.y >= done.y && p.y < done.x && p.x < done.z);
     if (drawn) {
         gl_FragColor = colourOf(texelFetch(counts, p, 0).r, limit, offset);
         return;

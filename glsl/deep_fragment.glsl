@@ -239,7 +239,8 @@ void main()
                 escaped = true;
                 break;
             }
-            if (dot(full, full) < dot(d, d) || m == end) {
+            bool rebase = dot(full, full) < dot(d, d) || m == end;
+            if (rebase) {
                 d = full;
                 m = 0;
 #if JULIA
@@ -253,6 +254,11 @@ void main()
             vec2 gap = z - test.saved;
             float g2 = dot(gap, gap);
             if (g2 < 1e-8 && back.n == 0) back = Return(n, z, g2, factors);
+#endif
+#if SKIP
+            // A round that starts at step 0 reaches step 8 and the jumps
+            // from there, aligned to 8, 16, 32, ... of the reference.
+            if (rebase) break;
 #endif
         }
 #if INTERIOR

@@ -68,7 +68,7 @@ struct ColourFrame {
     const CountTarget* counts = nullptr;
     int limit = 0;
     double offset = 0;                  // mu0
-    int done[4] = {0, 0, -1, 0};        // rows done[0] .. done[1] - 1, and row done[2] up to column done[3]
+    int done[4] = {0, 0, 0, 0};  // rows done[0] .. done[3] - 1 whole, and rows done[1] .. done[0] - 1 left of column done[2]
     float countsOrigin[2] = {0, 0};
     const CountTarget* previous = nullptr;  // or null
     int previousLimit = 0;

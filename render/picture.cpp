@@ -89,8 +89,7 @@ void paintTile(Painter& p, int x, int y, int w, int h)
     frame.counts = &p.counts;
     frame.limit = p.gpu.scene.limit;
     frame.offset = p.mu0;
-    frame.done[0] = 0;
-    frame.done[1] = h;
+    frame.done[3] = h;
     drawColours(colourProgram(p.programs), p.table, frame, w, h);
 }
 

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -87,29 +88,39 @@ void advanceBorder(ProgressivePicture& p, Clock::time_point start, double budget
     if (borderPiece(p, p.borderPiece, x, y, w, h)) return;
     p.mu0 = colourOffset(p.borderLeast);
     p.stage = ProgressivePicture::Stage::rows;
-    p.row = p.request.height - 1;
+    p.bandTop = p.request.height;
     p.column = 0;
 }
 
-// One part of rows: the rest of a begun row, or as many whole rows as the
-// budget left allows, or, where one row would take longer, a piece of it.
-void rowsPart(ProgressivePicture& p, double leftMs)
+constexpr int band = 16;
+// llvmpipe hands a draw's 64 x 64 tiles to its threads, one per core: a
+// piece narrower than a tile per core leaves cores idle.
+const int pieceColumns = 64 * int(std::max(1u, std::thread::hardware_concurrency()));
+
+int bandHeight(const ProgressivePicture& p)
 {
-    const int W = p.request.width;
-    const long pixels = std::max(64L, long(leftMs / p.msPerPixel));
+    return std::min(band, p.bandTop);
+}
+
+// One part: as many whole bands as the budget left allows, or, where one
+// band would take longer, a piece of the current band, in tiles' columns.
+void bandsPart(ProgressivePicture& p, double leftMs)
+{
+    const int W = p.request.width, h = bandHeight(p);
+    const long pixels = std::max(long(band) * band, long(leftMs / p.msPerPixel));
     const auto start = Clock::now();
     long drawn;
-    if (p.column > 0 || pixels < W) {
-        const int w = int(std::min<long>(W - p.column, pixels));
-        drawPart(p, p.column, p.row, w, 1);
-        drawn = w;
+    if (p.column > 0 || pixels < long(W) * h) {
+        const int w = std::min<int>(W - p.column, std::max<long>(pieceColumns, pixels / h / 64 * 64));
+        drawPart(p, p.column, p.bandTop - h, w, h);
+        drawn = long(w) * h;
         p.column += w;
-        if (p.column == W) --p.row, p.column = 0;
+        if (p.column == W) p.bandTop -= h, p.column = 0;
     } else {
-        const int rows = int(std::min<long>(p.row + 1, pixels / W));
-        drawPart(p, 0, p.row - rows + 1, W, rows);
+        const int rows = int(std::min<long>(p.bandTop, std::max<long>(h, pixels / W / band * band)));
+        drawPart(p, 0, p.bandTop - rows, W, rows);
         drawn = long(rows) * W;
-        p.row -= rows;
+        p.bandTop -= rows;
     }
     // Recent parts weigh most: cost moves with the picture's region.
     p.msPerPixel = 0.5 * p.msPerPixel + 0.5 * std::max(since(start) / double(drawn), 1e-6);
@@ -165,9 +176,13 @@ bool advancePicture(ProgressivePicture& p, double budgetMs)
     const auto start = Clock::now();
     if (p.stage == ProgressivePicture::Stage::scene && !takeScene(p)) return p.stage == ProgressivePicture::Stage::scene;
     if (p.stage == ProgressivePicture::Stage::border) advanceBorder(p, start, budgetMs);
-    while (p.stage == ProgressivePicture::Stage::rows && since(start) < budgetMs) {
-        rowsPart(p, budgetMs - since(start));
-        if (p.row < 0) p.stage = ProgressivePicture::Stage::finished;
+    // A part begins only where the smallest one still fits the budget (the
+    // first of a round always: the picture must move on).
+    const double smallestPart = double(pieceColumns) * band * p.msPerPixel;
+    for (bool first = true; p.stage == ProgressivePicture::Stage::rows && (first || since(start) + smallestPart < budgetMs);
+         first = false) {
+        bandsPart(p, budgetMs - since(start));
+        if (p.bandTop <= 0) p.stage = ProgressivePicture::Stage::finished;
     }
     return p.stage == ProgressivePicture::Stage::scene || p.stage == ProgressivePicture::Stage::border ||
            p.stage == ProgressivePicture::Stage::rows;
@@ -192,9 +207,9 @@ void showPicture(ProgressivePicture& p, GLuint table, int width, int height)
     frame.limit = p.gpu.scene.limit;
     frame.offset = p.mu0;
     const int H = p.request.height;
-    if (p.stage == ProgressivePicture::Stage::finished) frame.done[0] = 0, frame.done[1] = H;
+    if (p.stage == ProgressivePicture::Stage::finished) frame.done[3] = H;
     if (p.stage == ProgressivePicture::Stage::rows) {
-        frame.done[0] = p.row + 1, frame.done[1] = H, frame.done[2] = p.row, frame.done[3] = p.column;
+        frame.done[0] = p.bandTop, frame.done[1] = p.bandTop - bandHeight(p), frame.done[2] = p.column, frame.done[3] = H;
     }
     if (p.previousValid) {
         frame.previous = &p.targets[1 - p.current];

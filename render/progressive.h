@@ -2,8 +2,10 @@
 // that no pass takes much longer than its budget and input is handled in
 // between. The scene (reference orbits, jump tables) is computed on a
 // worker thread; then the picture's border is drawn (its smallest count
-// sets the colour mapping), then rows from the top, each part sized by the
-// time the last ones took. Until a row is drawn the window shows the last
+// sets the colour mapping), then bands of 16 rows from the top, whole or in
+// pieces of 16 columns, each part sized by the time the last ones took.
+// (Parts of whole 4 x 4 blocks: llvmpipe runs a block of fragments at a
+// time, and a part one row high would cost as much as four.) Until a row is drawn the window shows the last
 // finished picture where it lies in the new view, or black.
 //
 // One per window, its GL objects in that window's context. Limits: a
@@ -27,7 +29,7 @@ struct ProgressivePicture {
     int borderPiece = 0;
     double borderLeast = 1e300;
     double mu0 = 0;
-    int row = 0, column = 0;        // the row being drawn (GL rows, from the top one down) and its columns done
+    int bandTop = 0, column = 0;    // the band being drawn ends below GL row bandTop; its columns done
     double msPerPixel = 2e-3;       // how long a pixel took lately
     // The last finished picture and where it lies in the one being drawn.
     bool previousValid = false;
