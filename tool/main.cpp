@@ -85,8 +85,11 @@ int renderWithContext(const RenderOptions& options, const PictureRequest& reques
     if (options.verbose)
         std::fprintf(stderr, "fraktale-render: GL-Kontext %s, Renderer %s\n", headlessKindName(gl.kind), gl.renderer.c_str());
     PictureRequest drawn = request;
+    // Only on llvmpipe does drawing into the context's own framebuffer
+    // matter (see useHeadlessSurface); elsewhere framebuffer objects serve
+    // (an NVIDIA pbuffer drawn this way read back black).
     const PictureTiles tiles = pictureTiles(request.width, request.height);
-    if (useHeadlessSurface(gl, tiles.width, tiles.height))
+    if (gl.renderer.find("llvmpipe") != std::string::npos && useHeadlessSurface(gl, tiles.width, tiles.height))
         drawn.surfaceWidth = tiles.width, drawn.surfaceHeight = tiles.height;
     const DrawRows draw = [&](const RowSink& sink, const Progress& progress, std::string& drawError) {
         return renderPicture(drawn, sink, progress, drawError);
