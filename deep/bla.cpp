@@ -59,14 +59,3 @@ BlaTable buildBla(const ReferenceOrbit& orbit, bool withDc, double dcMax)
     findTopJumps(t, orbit.end);
     return t;
 }
-
-std::vector<int> levelStarts(const BlaTable& table)
-{
-    std::vector<int> starts(blaLevels, 0);
-    int next = 0;
-    for (size_t l = 1; l < table.levels.size(); ++l) {
-        starts[l] = next;
-        next += static_cast<int>(table.levels[l].size());
-    }
-    return starts;
-}

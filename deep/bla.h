@@ -42,6 +42,3 @@ struct BlaTable {
 // in c, dcMax the largest |dc| over the picture.
 BlaTable buildBla(const ReferenceOrbit& orbit, bool withDc, double dcMax);
 
-// Where node j of level l lies in a list of the levels 1, 2, ... one after
-// another (level 0 is not kept there).
-std::vector<int> levelStarts(const BlaTable& table);

@@ -34,6 +34,7 @@ uniform float limit;
 uniform vec2 pixelOffset;  // gl_FragCoord + pixelOffset: the fragment's pixel from the reference point
 uniform dvec2 pixelSize;
 uniform double pixelsPerUnit;  // 1 / a power of two near the pixel size: d in pixels, exactly
+uniform double widestJump;     // the largest radius of any jump, in pixels
 
 uvec4 texelAt(usampler2D t, int k)
 {
@@ -188,14 +189,17 @@ void main()
     while (n < lim && !escaped && !settled) {
         int target = jumpTarget(test, lim);
 #if SKIP
-        // While any fragment of the group can jump, those that can do.
-        // |d| in pixels is compared, by its larger side times sqrt 2, an
+        // While any fragment of the group can jump, those that can do; the
+        // lookup only where some jump could reach (llvmpipe runs a loop's
+        // body only while a fragment of the group is in it, an if's always).
+        // |d| in pixels is compared by its larger side times sqrt 2, an
         // upper bound that needs no squares, which would leave double's
         // range at either end deep down.
-        Jump jump = jumpAt(base + m);
         dvec2 inPixels = abs(d * pixelsPerUnit);
-        while (jump.level > 0 && n + (1 << jump.level) <= target &&
-               max(inPixels.x, inPixels.y) * 1.4142135623730951LF < jump.radius) {
+        double reach = max(inPixels.x, inPixels.y) * 1.4142135623730951LF;
+        while (reach < widestJump) {
+            Jump jump = jumpAt(base + m);
+            if (jump.level == 0 || n + (1 << jump.level) > target || reach >= jump.radius) break;
             int l = jump.level;
             int node = 2 * (levelStart[17 * ref + l] + (m >> l));
             dvec2 a = doublesOf(texelAt(jumps, node));
@@ -209,21 +213,23 @@ void main()
 #endif
             m += 1 << l;
             n += 1 << l;
-            jump = jumpAt(base + m);
+            Z = referenceAt(base + m);
+            full = Z + d;
+            z = vec2(full);
+            r2 = dot(z, z);
             inPixels = abs(d * pixelsPerUnit);
+            reach = max(inPixels.x, inPixels.y) * 1.4142135623730951LF;
         }
-        Z = referenceAt(base + m);
-        full = Z + d;
-        z = vec2(full);
-        r2 = dot(z, z);
 #endif
         double factors = 1.0LF;
         Return back = Return(0, vec2(0.0), 0.0, 1.0LF);
         for (int k = 0; k < 8 && n < lim; ++k) {
+#if INTERIOR
             // |2 z|^2 of the step from z; where |z|^2 leaves float's range,
             // the bound that range gives: a factor too large only delays
             // the cycle test, one too small could stop an escaping orbit.
             factors *= double(4.0 * max(r2, 1e-36));
+#endif
 #if JULIA
             d = cmul(2.0LF * Z + d, d);
 #else

@@ -123,6 +123,7 @@ void setDeepUniforms(GLuint program, const DeepLayout& layout, const DeepScene& 
     glUniform2f(at("pixelOffset"), float(place.originX - 0.5 * scene.width), float(place.originY - 0.5 * scene.height));
     glUniform2d(at("pixelSize"), scene.pixelWidth, scene.pixelHeight);
     glUniform1d(at("pixelsPerUnit"), layout.pixelsPerUnit);
+    glUniform1d(at("widestJump"), layout.widestJump);
 }
 
 }  // namespace

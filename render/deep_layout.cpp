@@ -45,6 +45,8 @@ DeepLayout layoutScene(const DeepScene& scene)
         layout.refStart[r] = static_cast<int>(layout.orbit.size() / 8);
         layout.refEnd[r] = scene.orbits[r].end;
         addOrbit(scene.orbits[r], scene.tables[r], layout.pixelsPerUnit, layout.orbit);
+        for (double radius : scene.tables[r].topRadius)
+            layout.widestJump = std::max(layout.widestJump, radius * layout.pixelsPerUnit);
         const std::vector<std::vector<BlaNode>>& levels = scene.tables[r].levels;
         for (size_t l = 1; l < levels.size(); ++l) {
             layout.levelStart[blaLevels * r + int(l)] = nodes;

@@ -25,6 +25,7 @@ struct DeepLayout {
     int refStart[2] = {0, 0}, refEnd[2] = {0, 0};
     int levelStart[2 * blaLevels] = {};
     double pixelsPerUnit = 1;     // a power of two: d times this is d in pixels, exactly
+    double widestJump = 0;        // the largest radius of any jump, in pixels
 };
 
 DeepLayout layoutScene(const DeepScene& scene);
