@@ -5,7 +5,8 @@
 // case and output: PNG, TIFF, and PNG written into /dev/null through a link
 // (the tool writes devices in place), which keeps the encoder and leaves
 // out the disk (libtiff seeks, so a TIFF cannot go there). Time is the wall
-// clock around the process, peak memory its ru_maxrss from wait4. To tell
+// clock around the process, peak memory its ru_maxrss from wait4 (taken
+// where a small process starts it, see spawnTool). To tell
 // where the tool's time goes beyond the viewer's, also: a 16 x 16 picture
 // (start-up, context, programs) and the tool's drawing alone, renderPicture
 // in this process into a sink that keeps nothing (tiles and their read-back,
@@ -19,9 +20,9 @@
 // N-times larger one-sample picture reduced by N x N box sums.
 //
 // Limits: the tool's time includes its fixed start-up, which weighs only on
-// small pictures; a PNG's time includes the PNG encoder; windows at the
-// picture's far edges overlap their neighbours, so those samples count
-// twice in the viewer's figure; peak memory is the resident set's, the GL driver's included. Figures from
+// small pictures; a PNG's time includes the PNG encoder; where a side is
+// no multiple of 800, neighbouring windows overlap by a few samples, which
+// then count twice in the viewer's figure; peak memory is the resident set's, the GL driver's included. Figures from
 // a loaded machine are slower and noisier: the last lines say how loaded.
 #include "bench/render_bench.h"
 
@@ -365,6 +366,7 @@ int run(const Options& o, const fs::path& folder)
 int main(int argc, char** argv)
 {
     using namespace renderbench;
+    if (argc > 1 && std::string(argv[1]) == "--spawn") return spawnTool(argc, argv);
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     Options o;
     if (!parseOptions(argc, argv, o)) return 2;

@@ -26,8 +26,17 @@ struct ToolRun {
 };
 
 // Runs `tool` with `args` from the tool's own folder, its output and errors
-// into the file `log`, and waits for it with wait4.
+// into the file `log`, and waits for it.
 ToolRun runTool(const std::string& tool, const std::vector<std::string>& args, const std::string& log);
+
+// The peak wait4 reports for a process includes the resident set of the
+// process it was forked from, up to its exec (Linux keeps the larger across
+// exec), and this one holds a GL context and whole pictures. So runTool
+// starts a fresh copy of this program, small as it starts:
+//     fraktale_render_bench --spawn REPORT LOG TOOL ARGS...
+// forks the tool from there, waits for it with wait4 and writes the
+// figures to REPORT; main hands such a command line here first thing.
+int spawnTool(int argc, char** argv);
 
 // Largest |N^2 a - sum| over every channel of every pixel, where a is a
 // value of the averaged TIFF and sum the N x N box of the N-times larger

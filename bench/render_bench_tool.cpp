@@ -53,9 +53,8 @@ int boxSum(const Picture& p, int x, int y, int n, int channel)
     return sum;
 }
 
-}  // namespace
-
-ToolRun runTool(const std::string& tool, const std::vector<std::string>& args, const std::string& log)
+// Measured where the tool is started: see spawnTool.
+ToolRun measureTool(const std::string& tool, const std::vector<std::string>& args, const std::string& log)
 {
     std::vector<char*> argv{const_cast<char*>(tool.c_str())};
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
@@ -77,6 +76,39 @@ ToolRun runTool(const std::string& tool, const std::vector<std::string>& args, c
     run.cpuSeconds = cpuOf(usage);
     run.peakMiB = double(usage.ru_maxrss) / 1024.0;  // KiB on Linux
     run.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    return run;
+}
+
+}  // namespace
+
+int spawnTool(int argc, char** argv)
+{
+    if (argc < 5) return 2;
+    const ToolRun run = measureTool(argv[4], std::vector<std::string>(argv + 5, argv + argc), argv[3]);
+    std::ofstream result(argv[2]);
+    result.precision(17);
+    result << run.seconds << ' ' << run.cpuSeconds << ' ' << run.peakMiB << ' ' << run.ok << '\n';
+    return result.good() ? 0 : 1;
+}
+
+ToolRun runTool(const std::string& tool, const std::vector<std::string>& args, const std::string& log)
+{
+    const std::string self = std::filesystem::read_symlink("/proc/self/exe").string(), report = log + ".run";
+    std::vector<std::string> words{self, "--spawn", report, log, tool};
+    words.insert(words.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& w : words) argv.push_back(w.data());
+    argv.push_back(nullptr);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        execv(self.c_str(), argv.data());
+        _exit(127);
+    }
+    int status = 0;
+    ToolRun run;
+    if (pid < 0 || waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) return run;
+    std::ifstream result(report);
+    result >> run.seconds >> run.cpuSeconds >> run.peakMiB >> run.ok;
     return run;
 }
 
