@@ -230,7 +230,7 @@ void printToolRow(const Case& c, const Row& r, double viewerNs)
 
 void printTool(const std::vector<Case>& cases, const std::vector<Measured>& m, int rounds, double startup)
 {
-    std::printf("\nRender tool, run from the build folder, median of %d rounds (peak: the largest ru_maxrss; a png's "
+    std::printf("\nRender tool, run from the build folder, the median of %d round(s) (peak: the largest ru_maxrss; a png's "
                 "time includes the PNG encoder; the tool's start-up, context and programs: %.3f s for a 16 x 16 "
                 "tif):\n\n", rounds, startup);
     std::printf("| picture | pixels | samples | output | s | s fastest - slowest | CPU s | M samples/s | ns per sample | "
@@ -277,30 +277,39 @@ const char* held(bool yes)
 
 // The targets, judged on the figures above: the ratio on the outputs to
 // disk (what a user gets), the peak over every 16384 x 16384 run.
-bool printTargets(const std::vector<Case>& cases, const std::vector<Measured>& m, int averaging)
-{
-    double worst = 0, largePeak = -1;
-    std::string where;
+struct Verdict {
+    double worstRatio = 0, largePeak = -1;
+    std::string worstWhere;
     bool allRan = true;
+};
+
+Verdict judge(const std::vector<Case>& cases, const std::vector<Measured>& m)
+{
+    Verdict v;
     for (size_t i = 0; i < cases.size(); ++i)
         for (size_t k = 0; k < std::size(outputs); ++k) {
             const Row r = rowOf(outputs[k], m[i].runs[k], -1);
             const double ratio = median(r.seconds) * 1e9 / cases[i].sampleCount() / viewerNsPerPixel(m[i]);
-            if (outputs[k].toDisk && ratio > worst)
-                worst = ratio, where = cases[i].name + ", " + std::to_string(cases[i].width) + " x " +
-                                       std::to_string(cases[i].height) + ", " + r.label;
-            if (cases[i].width == 16384) largePeak = std::max(largePeak, r.peak);
-            for (const ToolRun& run : m[i].runs[k]) allRan = allRan && run.ok;
+            if (outputs[k].toDisk && ratio > v.worstRatio)
+                v.worstRatio = ratio, v.worstWhere = cases[i].name + ", " + std::to_string(cases[i].width) + " x " +
+                                                     std::to_string(cases[i].height) + ", " + r.label;
+            if (cases[i].width == 16384) v.largePeak = std::max(v.largePeak, r.peak);
+            for (const ToolRun& run : m[i].runs[k]) v.allRan = v.allRan && run.ok;
         }
+    return v;
+}
+
+bool printTargets(const Verdict& v, int averaging)
+{
+    if (!v.allRan) return std::printf("\nTargets: not judged, some tool runs failed (see above)\n"), false;
     std::printf("\nTargets:\n- a sample within 1.25 x the viewer's cost of a pixel (png and tif files): %s, "
-                "worst %.2f (%s)\n", held(worst <= 1.25), worst, where.c_str());
-    if (largePeak >= 0)
+                "worst %.2f (%s)\n", held(v.worstRatio <= 1.25), v.worstRatio, v.worstWhere.c_str());
+    if (v.largePeak >= 0)
         std::printf("- 16384 x 16384 in less than 1024 MiB peak memory: %s, largest peak %.0f MiB\n",
-                    held(largePeak < 1024), largePeak);
+                    held(v.largePeak < 1024), v.largePeak);
     std::printf("- averaging exact within one level: %s\n",
                 averaging < 0 ? "not measured, a render failed" : held(averaging <= 4));
-    if (!allRan) std::printf("- some tool runs failed (see above): their figures mean nothing\n");
-    return allRan && averaging >= 0;
+    return averaging >= 0;
 }
 
 void usage()
@@ -355,7 +364,7 @@ int run(const Options& o, const fs::path& folder)
         printViewer(cases, m);
         printTool(cases, m, o.rounds, median(startup));
     }
-    const bool ok = measured && printTargets(cases, m, printAveraging(o, cases, folder));
+    const bool ok = measured && printTargets(judge(cases, m), printAveraging(o, cases, folder));
     for (Measured& each : m) releaseViewerCase(each.viewer);
     return ok ? 0 : 1;
 }
