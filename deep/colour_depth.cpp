@@ -66,7 +66,11 @@ int iterationLimit(double log2Footprint, int cap)
     return 4 * int(std::floor(std::min(260.0 + growth, double(cap)) / 4.0));
 }
 
-double colourOffset(double muMin) { return std::max(0.0, muMin - colourMargin); }
+double colourOffset(double muMin)
+{
+    const double margin = colourMargin - 2 * std::clamp((muMin - colourMargin) / 8, 0.0, 1.0);
+    return std::max(0.0, muMin - margin);
+}
 
 double tablePosition(double mu, int limit, double mu0)
 {

@@ -3,10 +3,12 @@
 // A point that escapes after a continuous count mu is coloured at
 //     s = log(mu - mu0 + 1) / log(limit - mu0 + 1)
 // of the colour table, where mu0 follows the picture's smallest count:
-// mu0 = max(0, muMin - colourMargin). Deep down one picture's counts lie in
-// a narrow band far from 0; measured from mu0 that band spreads over the
-// table. At the start views muMin stays below the margin, so mu0 is 0 and
-// the mapping is log(mu + 1) / log(limit + 1), the float programs' own.
+// mu0 = max(0, muMin - margin), the margin 1 once counts are large (the
+// band's lowest count just off the table's left end) and 3 where they are
+// small, in between linearly. Deep down one picture's counts lie in a
+// narrow band far from 0; measured from mu0 that band spreads over the
+// table. At the start views muMin stays below 3, so mu0 is 0 and the
+// mapping is log(mu + 1) / log(limit + 1), the float programs' own.
 // The smallest count of a view lies on its border (the escape potential is
 // subharmonic), so the border's pixels alone give muMin.
 #pragma once
@@ -22,10 +24,11 @@ constexpr int deepLimitCap = 65536;
 // side of a pixel.
 int iterationLimit(double log2Footprint, int cap);
 
-constexpr double colourMargin = 3.0;
+constexpr double colourMargin = 3.0;  // at counts of 3 and below: the start views keep mu0 = 0
 
 // mu0 for a picture whose smallest escaping count is muMin (a huge value
-// when no pixel of the border escapes).
+// when no pixel of the border escapes): continuous and never decreasing in
+// muMin, 0 up to muMin = 3, muMin - 1 from muMin = 11.
 double colourOffset(double muMin);
 
 // Where a count lands on the table, in 0..1 (1 for interior points, which

@@ -122,8 +122,10 @@ void bandsPart(ProgressivePicture& p, double leftMs)
         drawn = long(rows) * W;
         p.bandTop -= rows;
     }
-    // Recent parts weigh most: cost moves with the picture's region.
-    p.msPerPixel = 0.5 * p.msPerPixel + 0.5 * std::max(since(start) / double(drawn), 1e-6);
+    // Recent parts weigh most: cost moves with the picture's region; a
+    // dearer part is believed at once, a cheaper one halfway.
+    const double measured = std::max(since(start) / double(drawn), 1e-6);
+    p.msPerPixel = std::max(measured, 0.5 * p.msPerPixel + 0.5 * measured);
 }
 
 bool takeScene(ProgressivePicture& p)

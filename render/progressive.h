@@ -30,7 +30,7 @@ struct ProgressivePicture {
     double borderLeast = 1e300;
     double mu0 = 0;
     int bandTop = 0, column = 0;    // the band being drawn ends below GL row bandTop; its columns done
-    double msPerPixel = 2e-3;       // how long a pixel took lately
+    double msPerPixel = 0.02;       // how long a pixel took lately: at first, as if costly
     // The last finished picture and where it lies in the one being drawn.
     bool previousValid = false;
     DeepView previousView;

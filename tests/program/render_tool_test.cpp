@@ -2,6 +2,7 @@
 // viewer's windows below the editor, pixel for pixel; N x N samples are an
 // N times larger picture averaged; it runs without a display; bad input
 // leaves no file behind.
+#include "deep/location.h"
 #include "support/gestures.h"
 
 #include <png.h>
@@ -88,8 +89,8 @@ TEST(RenderTool, StartPicturesAreTheViewersWindows)
 TEST(RenderTool, SamplesAreALargerPictureAveragedAndNoDisplayIsNeeded)
 {
     TempFolder folder;
-    struct View { std::vector<std::string> where; };
-    for (const View& v : {View{{"--mandelbrot", "-0.745", "0.11", "1e-3"}}, View{{"--mandelbrot", "0", "1", "1e-30"}}}) {
+    struct Where { std::vector<std::string> where; };
+    for (const Where& v : {Where{{"--mandelbrot", "-1.7549", "0", "0.05"}}, Where{{"--mandelbrot", "0", "1", "1e-30"}}}) {
         std::string said;
         std::vector<std::string> small = v.where, large = v.where;
         small.insert(small.end(), {"mandelbrot", "--size", "40x30", "--samples", "3", "--verbose", "-o", folder.file("small.tif")});
@@ -110,6 +111,14 @@ TEST(RenderTool, SamplesAreALargerPictureAveragedAndNoDisplayIsNeeded)
                 }
         // Within one level of rounding: |9 a - sum| at most 4.5.
         EXPECT_LE(worst, 4) << v.where[3];
+        if (v.where[3] != "0.05") continue;
+        // The float view's colours from its own mu0, as the viewer's reference has them.
+        Location at;
+        ASSERT_TRUE(parseDecimal("-1.7549", at.re) && parseDecimal("0", at.im) && parseDecimal("0.05", at.extent));
+        fx::View bounds;
+        roundToFloat(viewAt(at, 120, 90), bounds.left, bounds.right, bounds.bottom, bounds.top);
+        const Mismatches m = compareWindow(full, fractalFrom(renderMandelbrot(bounds, defaults(1).colourTable, 120, 90), 0));
+        EXPECT_TRUE(m.within(0.01)) << m.share() << " differ: " << savePicture(full, "render-float-view");
     }
 }
 

@@ -46,7 +46,8 @@ inline double mpfrCount(const DeepRequest& r, const DeepScene& s, int i, int j, 
     return -1;
 }
 
-// mu0 of a picture: 3 below the smallest escaping count on its border.
+// mu0 of a picture from the smallest escaping count m on its border: 3
+// below it up to m = 3, 1 below from m = 11, linearly in between.
 inline double mpfrColourOffset(const DeepRequest& r, const DeepScene& s)
 {
     double least = 1e300;
@@ -56,7 +57,7 @@ inline double mpfrColourOffset(const DeepRequest& r, const DeepScene& s)
     for (int j = 1; j < r.height - 1; ++j)
         for (int i : {0, r.width - 1})
             if (const double c = mpfrCount(r, s, i, j); c >= 0) least = std::min(least, c);
-    return std::max(0.0, least - 3.0);
+    return std::max(0.0, least - 3.0 + 2.0 * std::clamp((least - 3.0) / 8.0, 0.0, 1.0));
 }
 
 // The 8-bit colour of a count: the table read with linear filtering at

@@ -50,8 +50,9 @@ inline void constantAt(const View& mandelbrot, int px, int py, float& cr, float&
 
 // Row 0 at the top, each pixel's orbit from the complex number at its
 // centre, coloured at s = log(mu - mu0 + 1) / log(limit - mu0 + 1), mu0 3
-// below the smallest escaping count on the picture's border (0 where that
-// is below 3: the start views), by a GL_LINEAR read of the table at the
+// below the smallest escaping count m on the picture's border where m is 3
+// or less (so 0 at the start views), 1 below it from m = 11, linearly in
+// between; by a GL_LINEAR read of the table at the
 // programs' coordinate (0.5 + 511 s) / 512 and rounded to 8 bits as GL does.
 template <typename OrbitAt>
 Image render(const View& v, const std::vector<float>& table, int width, int height, OrbitAt orbitAt)
@@ -70,7 +71,7 @@ Image render(const View& v, const std::vector<float>& table, int width, int heig
             mus[size_t(j) * width + i] = mu;
             if (i == 0 || j == 0 || i == width - 1 || j == height - 1) least = std::min(least, double(mu));
         }
-    const double mu0 = std::max(0.0, least - 3.0);
+    const double mu0 = std::max(0.0, least - 3.0 + 2.0 * std::clamp((least - 3.0) / 8.0, 0.0, 1.0));
     for (int j = 0; j < height; ++j)
         for (int i = 0; i < width; ++i) {
             const float mu = mus[size_t(j) * width + i];

@@ -24,8 +24,10 @@ TEST(DeepColour, IterationLimit)
 // Position of a count measured from mu0; interior markers take the end.
 TEST(DeepColour, OffsetAndTablePosition)
 {
-    for (const auto& [muMin, mu0] : {std::pair{0.0, 0.0}, {2.9, 0.0}, {3.0, 0.0}, {10.0, 7.0}, {1e300, 1e300 - 3}})
-        EXPECT_EQ(colourOffset(muMin), mu0) << muMin;
+    // Margin 3 up to counts of 3, 1 from 11, linear between: mu0 never falls as muMin grows.
+    for (const auto& [muMin, mu0] : {std::pair{0.0, 0.0}, {2.9, 0.0}, {3.0, 0.0}, {7.0, 5.0}, {11.0, 10.0}, {300.0, 299.0},
+                                     {1e300, 1e300 - 1}})
+        EXPECT_DOUBLE_EQ(colourOffset(muMin), mu0) << muMin;
     for (const auto& [mu, limit, mu0, position] :
          {std::tuple{-1.0, 260, 0.0, 1.0}, {-1.0, 1000, 50.0, 1.0}, {0.0, 260, 0.0, 0.0}, {260.0, 260, 0.0, 1.0},
           {10.0, 260, 0.0, std::log(11.0) / std::log(261.0)}, {50.0, 1000, 40.0, std::log(11.0) / std::log(961.0)},
