@@ -2,6 +2,8 @@
 // their German errors, and the way from a location to a view and back.
 #include "deep/location.h"
 
+#include "support/deep_numbers.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -10,21 +12,6 @@
 #include <sstream>
 #include <tuple>
 #include <vector>
-
-static Big number(const char* text)
-{
-    Big b;
-    EXPECT_TRUE(parseDecimal(text, b)) << text;
-    return b;
-}
-
-// |a - b| / 2^log2Pixel.
-static double pixelsApart(const Big& a, const Big& b, double log2Pixel)
-{
-    Big d(std::max(a.precision(), b.precision()) + 64);
-    mpfr_sub(d.v, a.v, b.v, MPFR_RNDN);
-    return std::exp2(log2Magnitude(d) - log2Pixel);
-}
 
 // A 40-digit number keeps all 40 digits (133 bits and 32 more).
 TEST(DeepLocation, DecimalsInAndOut)

@@ -3,6 +3,8 @@
 #include "app/navigation.h"
 #include "deep/location.h"
 
+#include "support/deep_numbers.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -27,21 +29,6 @@ static FractalWindow windowAt(View v, float px, float py, int width = 800, int h
     std::tie(w.viewLeft, w.viewRight, w.viewBottom, w.viewTop) = std::tuple_cat(v);
     w.pointerX = px, w.pointerY = py, w.width = width, w.height = height;
     return w;
-}
-
-static Big number(const char* text)
-{
-    Big b;
-    EXPECT_TRUE(parseDecimal(text, b)) << text;
-    return b;
-}
-
-// |a - b| / 2^log2Pixel.
-static double pixelsApart(const Big& a, const Big& b, double log2Pixel)
-{
-    Big d(std::max(a.precision(), b.precision()) + 64);
-    mpfr_sub(d.v, a.v, b.v, MPFR_RNDN);
-    return std::exp2(log2Magnitude(d) - log2Pixel);
 }
 
 // The float steps go on as long as their result is one single precision

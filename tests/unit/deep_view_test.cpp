@@ -3,26 +3,13 @@
 #include "app/navigation.h"
 #include "deep/location.h"
 
+#include "support/deep_numbers.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
 #include <tuple>
-
-static Big number(const char* text)
-{
-    Big b;
-    EXPECT_TRUE(parseDecimal(text, b)) << text;
-    return b;
-}
-
-// |a - b| in pixels of 2^log2Pixel, for differences far below a double's range.
-static double pixelsApart(const Big& a, const Big& b, double log2Pixel)
-{
-    Big d(std::max(a.precision(), b.precision()) + 64);
-    mpfr_sub(d.v, a.v, b.v, MPFR_RNDN);
-    return std::exp2(log2Magnitude(d) - log2Pixel);
-}
 
 static float ulp(float x) { return std::nextafter(std::fabs(x), INFINITY) - std::fabs(x); }
 
