@@ -8,7 +8,6 @@
 #include "shaders/shader_set.h"
 #include "transfer/transfer_function.h"
 
-#include <GL/glu.h>
 
 #include <cmath>
 #include <cstdio>
@@ -54,12 +53,7 @@ double passMs(const FloatView& v, GLhandleARB program, GLuint table, int repeats
     std::vector<double> times;
     const float constant[2] = {v.cr, v.ci};
     for (int k = 0; k < repeats; ++k) {
-        glViewport(0, 0, 800, 800);
-        glMatrixMode(GL_PROJECTION);
-        glLoadIdentity();
-        gluOrtho2D(0, 800, 0, 800);
-        glMatrixMode(GL_MODELVIEW);
-        glLoadIdentity();
+        pixelProjection(800, 800);
         const auto start = Clock::now();
         drawFloatFractal(program, table, PlaneRect{v.left, v.right, v.bottom, v.top}, 800, 800, v.julia ? constant : nullptr);
         glFinish();

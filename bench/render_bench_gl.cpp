@@ -108,12 +108,7 @@ double floatWindowMs(const ViewerCase& c, int x, int y)
     const double sx = (v.right - v.left) / c.width, sy = (v.top - v.bottom) / c.height;
     const PlaneRect window{v.left + sx * x, v.left + sx * (x + windowSide), v.bottom + sy * y,
                            v.bottom + sy * (y + windowSide)};
-    glViewport(0, 0, windowSide, windowSide);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    gluOrtho2D(0, windowSide, 0, windowSide);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
+    pixelProjection(windowSide, windowSide);
     glFinish();
     const auto start = Clock::now();
     drawFloatFractal(c.program, c.table, window, windowSide, windowSide, nullptr);

@@ -1,5 +1,7 @@
 #include "render/float_pass.h"
 
+#include <GL/glu.h>
+
 namespace {
 
 void setUniform(GLhandleARB program, const char* name, float value)
@@ -22,6 +24,16 @@ void fractalQuad(PlaneRect r, int width, int height)
 }
 
 }  // namespace
+
+void pixelProjection(int width, int height)
+{
+    glViewport(0, 0, width, height);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    gluOrtho2D(0, width, 0, height);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+}
 
 void drawFloatFractal(GLhandleARB program, GLuint table, PlaneRect rect, int width, int height, const float* constant)
 {

@@ -14,6 +14,10 @@ struct PlaneRect {
     double left, right, bottom, top;
 };
 
+// The projection the pass expects over a framebuffer of width x height:
+// one unit a pixel, origin at the bottom-left; the viewport over all of it.
+void pixelProjection(int width, int height);
+
 // constant: cr, ci for the Julia program; null for the Mandelbrot program,
 // which takes no uniforms.
 void drawFloatFractal(GLhandleARB program, GLuint table, PlaneRect rect, int width, int height, const float* constant);

@@ -14,7 +14,6 @@
 #include "shaders/shader_set.h"
 #include "transfer/transfer_function.h"
 
-#include <GL/glu.h>
 
 #include <algorithm>
 #include <vector>
@@ -56,16 +55,6 @@ PictureTiles pictureTiles(int width, int height)
 }
 
 namespace {
-
-void pixelProjection(int width, int height)
-{
-    glViewport(0, 0, width, height);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    gluOrtho2D(0, width, 0, height);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-}
 
 // The tile of samples [x, x + w) x [y, y + h) (bottom-left origin) into the
 // current framebuffer's pixels from (0, 0).

@@ -1,7 +1,6 @@
 // Locations as text: decimals in and out, the command-line options and
 // their German errors, and the way from a location to a view and back.
 #include "deep/location.h"
-
 #include "support/deep_numbers.h"
 
 #include <gtest/gtest.h>

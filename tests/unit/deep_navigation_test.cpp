@@ -2,7 +2,6 @@
 // ways, the Julia constant at a deep view's precision, views set and settled.
 #include "app/navigation.h"
 #include "deep/location.h"
-
 #include "support/deep_numbers.h"
 
 #include <gtest/gtest.h>

@@ -2,7 +2,6 @@
 // float path and at depth, the switch from the float programs, conversions.
 #include "app/navigation.h"
 #include "deep/location.h"
-
 #include "support/deep_numbers.h"
 
 #include <gtest/gtest.h>
