@@ -2,6 +2,7 @@
 // display pass's projection, quad and texture coordinates drawn into an
 // offscreen framebuffer, so the fragment work is the viewer's own.
 #include "bench/gl_passes.h"
+#include "render/float_pass.h"
 #include "shaders/shader_set.h"
 
 #include <GL/glu.h>
@@ -140,12 +141,7 @@ void drawQuad(const View& v)
 void drawPass(const Target& target, GLhandleARB program, GLuint table, const View& v)
 {
     glBindFramebuffer(GL_FRAMEBUFFER, target.framebuffer);
-    glViewport(0, 0, passSize, passSize);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    gluOrtho2D(0, passSize, 0, passSize);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
+    pixelProjection(passSize, passSize);
     glClear(GL_COLOR_BUFFER_BIT);
     glUseProgramObjectARB(program);
     glBindTexture(GL_TEXTURE_1D, table);
