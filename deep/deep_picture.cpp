@@ -7,14 +7,6 @@
 
 namespace {
 
-double pixelSide(const Big& lo, const Big& hi, int pixels)
-{
-    Big side(hi.precision());
-    mpfr_sub(side.v, hi.v, lo.v, MPFR_RNDN);
-    mpfr_div_si(side.v, side.v, pixels, MPFR_RNDN);
-    return side.toDouble();
-}
-
 void centreOf(const Big& lo, const Big& hi, Big& centre)
 {
     centre.setPrecision(std::max(lo.precision(), hi.precision()) + 1);

@@ -153,6 +153,11 @@ void roundToFloat(const DeepView& view, float& left, float& right, float& bottom
     top = view.top.toFloat();
 }
 
+double pixelSide(const Big& lo, const Big& hi, int pixels)
+{
+    return pixelSide(lo, hi, pixels, hi.precision()).toDouble();
+}
+
 double log2PixelSize(const DeepView& view, int width, int height)
 {
     const long bits = std::max(largestPrecision(view), guardBits);

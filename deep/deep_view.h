@@ -67,6 +67,10 @@ DeepView deepFromFloat(float left, float right, float bottom, float top, int wid
 // Each bound rounded to the nearest float.
 void roundToFloat(const DeepView& view, float& left, float& right, float& bottom, float& top);
 
+// (hi - lo) / pixels as a double: the side of one pixel along an axis, for
+// views shallow enough that it is a normal double.
+double pixelSide(const Big& lo, const Big& hi, int pixels);
+
 // log2 of the larger side of a pixel (the footprint the iteration limit
 // follows), for views of any depth.
 double log2PixelSize(const DeepView& view, int width, int height);

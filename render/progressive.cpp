@@ -25,13 +25,6 @@ bool sameView(const DeepView& a, const DeepView& b)
     return same(a.left, b.left) && same(a.right, b.right) && same(a.bottom, b.bottom) && same(a.top, b.top);
 }
 
-double pixelSide(const Big& lo, const Big& hi, int pixels)
-{
-    Big side(hi.precision());
-    mpfr_sub(side.v, hi.v, lo.v, MPFR_RNDN);
-    return side.toDouble() / pixels;
-}
-
 // (to - from) / unit, where the difference needs the bounds' precision.
 double offsetIn(const Big& to, const Big& from, double unit)
 {
