@@ -17,7 +17,6 @@
 #include <GL/glu.h>
 
 #include <algorithm>
-#include <cmath>
 #include <vector>
 
 namespace {
@@ -44,8 +43,7 @@ unsigned floatTable(FractalWindow& w, bool isJulia)
         std::copy_n(key, 9, c.key);
         c.mu0 = colourOffset(floatBorderMinimum(w.viewLeft, w.viewRight, w.viewBottom, w.viewTop, w.width, w.height,
                                                 isJulia, juliaCr, juliaCi));
-        const double pixel = std::max((double(w.viewRight) - w.viewLeft) / w.width, (double(w.viewTop) - w.viewBottom) / w.height);
-        c.limit = iterationLimit(std::log2(pixel), floatLimitCap);
+        c.limit = floatViewLimit(w.viewLeft, w.viewRight, w.viewBottom, w.viewTop, w.width, w.height);
     }
     if (c.mu0 <= 0) return w.transferFunction.texture;
     if (!w.fractalTable) glGenTextures(1, &w.fractalTable);

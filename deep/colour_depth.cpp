@@ -95,12 +95,17 @@ std::vector<float> remapTable(const std::vector<float>& table, int limit, double
     return remapped;
 }
 
+int floatViewLimit(float left, float right, float bottom, float top, int width, int height)
+{
+    const double pixel = std::max((double(right) - left) / width, (double(top) - bottom) / height);
+    return iterationLimit(std::log2(pixel), floatLimitCap);
+}
+
 double floatBorderMinimum(float left, float right, float bottom, float top, int width, int height, bool julia,
                           float cr, float ci)
 {
     if (width <= 0 || height <= 0) return noEscape;
-    const double pixelX = (double(right) - left) / width, pixelY = (double(top) - bottom) / height;
-    const int limit = iterationLimit(std::log2(std::max(pixelX, pixelY)), floatLimitCap);
+    const int limit = floatViewLimit(left, right, bottom, top, width, height);
     double smallest = noEscape;
     auto visit = [&](int i, int j) {
         const double x = left + (i + 0.5) / width * (double(right) - left);
@@ -118,8 +123,7 @@ double floatBorderMinimum(float left, float right, float bottom, float top, int 
 std::vector<float> floatPathTable(const std::vector<float>& table, float left, float right, float bottom, float top,
                                   int width, int height, bool julia, float cr, float ci, double* mu0)
 {
-    const double pixel = std::max((double(right) - left) / width, (double(top) - bottom) / height);
-    const int limit = iterationLimit(std::log2(pixel), floatLimitCap);
+    const int limit = floatViewLimit(left, right, bottom, top, width, height);
     const double offset = colourOffset(floatBorderMinimum(left, right, bottom, top, width, height, julia, cr, ci));
     if (mu0) *mu0 = offset;
     return offset > 0 ? remapTable(table, limit, offset) : table;

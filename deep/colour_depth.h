@@ -24,6 +24,10 @@ constexpr int deepLimitCap = 65536;
 // side of a pixel.
 int iterationLimit(double log2Footprint, int cap);
 
+// iterationLimit of a float view of width x height pixels, under
+// floatLimitCap: the limit the float programs compute for it.
+int floatViewLimit(float left, float right, float bottom, float top, int width, int height);
+
 constexpr double colourMargin = 3.0;  // at counts of 3 and below: the start views keep mu0 = 0
 
 // mu0 for a picture whose smallest escaping count is muMin (a huge value
