@@ -7,6 +7,7 @@
 
 const char* const viewerUsage =
     "Aufruf: fraktale [GLUT-Optionen] [--mandelbrot RE IM EXTENT] [--julia RE IM EXTENT] [--constant RE IM]\n"
+    "                 [--iterations N]\n"
     "  RE IM: Mittelpunkt, Dezimalzahlen beliebiger L\xC3\xA4nge; EXTENT: Breite der Ansicht l\xC3\xA4ngs der reellen\n"
     "  Achse, auch mit Exponent (1e-30); die H\xC3\xB6he folgt der Form des Fensters.\n";
 
@@ -58,12 +59,14 @@ ViewerStart readViewerArguments(int argc, char** argv, LocationOptions& options,
 
 std::string currentLocations()
 {
+    const std::string limit = givenIterations > 0 ? " --iterations " + std::to_string(givenIterations) : "";
     return "--mandelbrot " + windowLocation(mandelbrotWindow) + " --julia " + windowLocation(juliaWindow) +
-           " --constant " + constantText(juliaRe) + " " + constantText(juliaIm);
+           " --constant " + constantText(juliaRe) + " " + constantText(juliaIm) + limit;
 }
 
 void applyLocations(const LocationOptions& o)
 {
+    givenIterations = o.iterations;
     if (o.hasMandelbrot) setView(mandelbrotWindow, viewAt(o.mandelbrot, mandelbrotWindow.width, mandelbrotWindow.height), deepAvailable);
     if (o.hasJulia) setView(juliaWindow, viewAt(o.julia, juliaWindow.width, juliaWindow.height), deepAvailable);
     if (!o.hasConstant) return;

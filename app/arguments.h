@@ -1,6 +1,6 @@
 // The viewer's command line: GLUT's own options first (freeglut takes them
 // in glutInit), then locations, which open the windows there:
-//   fraktale [--mandelbrot RE IM EXTENT] [--julia RE IM EXTENT] [--constant RE IM]
+//   fraktale [--mandelbrot RE IM EXTENT] [--julia RE IM EXTENT] [--constant RE IM] [--iterations N]
 // Read before glutInit, so that --help and a bad value need no display and
 // open no window. And back: the options that reopen both windows where they
 // are now.
@@ -18,7 +18,8 @@ extern const char* const viewerUsage;
 ViewerStart readViewerArguments(int argc, char** argv, LocationOptions& options, std::string& error);
 
 // "--mandelbrot RE IM EXTENT --julia RE IM EXTENT --constant RE IM" for
-// the windows and the constant as they are.
+// the windows and the constant as they are, and " --iterations N" where
+// the limit was given.
 std::string currentLocations();
 
 // Opens the windows at the locations given (before the first pass).

@@ -25,6 +25,7 @@ DeepRequest requestFor(const FractalWindow& w, bool isJulia)
     if (isJulia) r.constantRe = juliaRe, r.constantIm = juliaIm;
     r.width = w.width;
     r.height = w.height;
+    r.limit = givenIterations;
     return r;
 }
 
@@ -50,7 +51,7 @@ void pollScenes(int)
 bool drawsDeep(const FractalWindow& w, bool isJulia)
 {
     if (!deepAvailable || w.width <= 0 || w.height <= 0) return false;
-    return w.deep || !floatResolvesView(w.viewLeft, w.viewRight, w.viewBottom, w.viewTop, w.width, w.height, isJulia,
+    return w.deep || givenIterations > 0 || !floatResolvesView(w.viewLeft, w.viewRight, w.viewBottom, w.viewTop, w.width, w.height, isJulia,
                                         juliaCr, juliaCi);
 }
 

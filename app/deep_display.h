@@ -8,7 +8,8 @@
 
 // Whether the window's fractal is drawn by perturbation: its view is held
 // past single precision, or (Julia) single precision cannot tell its
-// pixels apart after the first step.
+// pixels apart after the first step; or at every view where the iteration
+// limit was given.
 bool drawsDeep(const FractalWindow& window, bool isJulia);
 
 // Works on and shows the window's deep picture; serves a screenshot request

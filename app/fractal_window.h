@@ -46,6 +46,10 @@ extern Big juliaIm;
 extern int windowMenu;
 // Whether this GL can draw past single precision (set once at start-up).
 extern bool deepAvailable;
+// The iteration limit given on the command line, 0 where each picture's
+// limit follows its view. Only the perturbation path takes a limit, so a
+// given one has it draw every view, shallow ones too.
+extern int givenIterations;
 
 // The fractal window whose GLUT id is current, or nullptr.
 FractalWindow* currentFractalWindow();

@@ -30,6 +30,7 @@ Big juliaRe(0.0, 64);
 Big juliaIm(0.0, 64);
 int windowMenu = 0;
 bool deepAvailable = false;
+int givenIterations = 0;
 
 FractalWindow* currentFractalWindow()
 {

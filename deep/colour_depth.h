@@ -15,9 +15,8 @@
 
 #include <vector>
 
-// The float programs' cap, and the cap past single precision.
+// The float programs' cap (past single precision: deep/iteration_limit.h).
 constexpr int floatLimitCap = 4096;
-constexpr int deepLimitCap = 65536;
 
 // 260 at a footprint of 3/800, 128 more for every halving below it, at most
 // `cap`, rounded down to a multiple of 4. log2Footprint: log2 of the larger

@@ -1,5 +1,5 @@
 #include "deep/deep_picture.h"
-#include "deep/colour_depth.h"
+#include "deep/iteration_limit.h"
 
 #include <algorithm>
 #include <chrono>
@@ -32,7 +32,8 @@ bool prepareScene(const DeepRequest& r, const std::atomic<bool>* cancel, DeepSce
     s.julia = r.julia;
     s.width = r.width;
     s.height = r.height;
-    s.limit = iterationLimit(log2PixelSize(r.view, r.width, r.height), deepLimitCap);
+    const int limit = r.limit > 0 ? r.limit : deepIterationLimit(log2PixelSize(r.view, r.width, r.height));
+    s.limit = limitWithinMemory(limit, r.julia ? 2 : 1, physicalMemoryBytes());
     s.pixelWidth = pixelSide(r.view.left, r.view.right, r.width);
     s.pixelHeight = pixelSide(r.view.bottom, r.view.top, r.height);
     s.dcMax = std::hypot(0.5 * r.width * s.pixelWidth, 0.5 * r.height * s.pixelHeight);

@@ -20,6 +20,7 @@ struct DeepRequest {
     DeepView view;
     Big constantRe, constantIm;  // the Julia constant, at the precision it was picked at
     int width = 0, height = 0;   // pixels (samples) of the whole picture
+    int limit = 0;               // the iteration limit; 0: deepIterationLimit of the pixel's size
 };
 
 struct DeepScene {

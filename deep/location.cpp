@@ -7,6 +7,7 @@
 // at least the bits its view needs. Digit counts and the log10 that picks
 // them are doubles: they only choose how many digits to write.
 #include "deep/location.h"
+#include "deep/iteration_limit.h"
 
 #include <algorithm>
 #include <cctype>
@@ -16,7 +17,8 @@
 const char* const locationUsage =
     "  --mandelbrot RE IM EXTENT  Mittelpunkt und Breite des Mandelbrot-Fensters\n"
     "  --julia RE IM EXTENT       Mittelpunkt und Breite des Julia-Fensters\n"
-    "  --constant RE IM           Konstante c der Julia-Menge\n";
+    "  --constant RE IM           Konstante c der Julia-Menge\n"
+    "  --iterations N             Iterationsgrenze, 1 bis 1000000000 (sonst folgt sie der Ansicht)\n";
 
 namespace {
 
@@ -145,10 +147,33 @@ static bool readValues(char** words, int count, const std::string& option, Big* 
     return true;
 }
 
+// N of --iterations: plain digits from 1 to maximumIterations.
+static bool readIterations(const char* text, int& value)
+{
+    long n = 0;
+    for (const char* s = text; *s; ++s) {
+        if (*s < '0' || *s > '9') return false;
+        n = std::min(n * 10 + (*s - '0'), long(maximumIterations) + 1);
+    }
+    if (!*text || n < 1 || n > maximumIterations) return false;
+    value = int(n);
+    return true;
+}
+
+static int readIterationsOption(int argc, char** argv, int i, LocationOptions& options, std::string& error)
+{
+    if (i + 1 >= argc) return error = "--iterations: es fehlt ein Wert (N)", -1;
+    if (readIterations(argv[i + 1], options.iterations)) return 2;
+    error = std::string("--iterations: '") + argv[i + 1] + "' ist keine ganze Zahl von 1 bis " +
+            std::to_string(maximumIterations);
+    return -1;
+}
+
 int readLocationOption(int argc, char** argv, int i, LocationOptions& options, std::string& error)
 {
     if (i < 0 || i >= argc || !argv[i]) return 0;
     const std::string option = argv[i];
+    if (option == "--iterations") return readIterationsOption(argc, argv, i, options, error);
     const bool constant = option == "--constant", julia = option == "--julia";
     if (!constant && !julia && option != "--mandelbrot") return 0;
     const int count = constant ? 2 : 3;

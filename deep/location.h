@@ -17,12 +17,14 @@ struct LocationOptions {
     bool hasMandelbrot = false, hasJulia = false, hasConstant = false;
     Location mandelbrot, julia;
     Big constantRe, constantIm;
+    int iterations = 0;  // --iterations N; 0 where the limit follows the view
 };
 
-// The usage lines of the three options, each ending in a line feed:
+// The usage lines of the four options, each ending in a line feed:
 //   --mandelbrot RE IM EXTENT   ...
 //   --julia RE IM EXTENT        ...
 //   --constant RE IM            ...
+//   --iterations N              ...
 extern const char* const locationUsage;
 
 // Reads the location option at argv[i] with its values into `options`.

@@ -107,6 +107,7 @@ bool prepareDeep(const PictureRequest& r, const DeepView& view, const Tiles& til
     request.constantIm = r.constantIm;
     request.width = p.width;
     request.height = p.height;
+    request.limit = r.limit;
     if (!prepareScene(request, nullptr, p.gpu.scene)) return error = "die Ansicht ist zu tief f\xC3\xBCr doppelte Genauigkeit", false;
     p.programs.folder = r.glslFolder.empty() ? "" : r.glslFolder + "/";
     if (!uploadScene(p.programs, p.gpu) || !colourProgram(p.programs))
@@ -127,7 +128,7 @@ bool prepare(const PictureRequest& r, const Tiles& tiles, Painter& p, std::strin
     const DeepView view = viewAt(r.location, r.width, r.height);
     float l, rt, b, t;
     roundToFloat(view, l, rt, b, t);
-    p.deep = !floatResolvesView(l, rt, b, t, r.width, r.height, r.julia, p.constant[0], p.constant[1]);
+    p.deep = r.limit > 0 || !floatResolvesView(l, rt, b, t, r.width, r.height, r.julia, p.constant[0], p.constant[1]);
     glGenTextures(1, &p.table);
     return p.deep ? prepareDeep(r, view, tiles, p, error) : prepareFloat(r, view, p);
 }

@@ -16,6 +16,8 @@ struct PictureRequest {
     int width = 800, height = 800;  // in samples: the caller averages N x N of them into a pixel
     std::vector<float> table;     // 512 RGBA texels, the transfer function's colour table
     std::string glslFolder;       // where the .glsl files are
+    int limit = 0;                // the iteration limit given; 0: it follows the view (and only
+                                  // the perturbation path takes one, so it draws every view then)
     // The size of the context's own framebuffer: tiles of exactly that
     // size are drawn there (see useHeadlessSurface), others into a
     // framebuffer object.

@@ -71,6 +71,7 @@ PictureRequest requestFor(const RenderOptions& options, const LocationOptions& w
     request.width = options.width * options.samples;
     request.height = options.height * options.samples;
     request.glslFolder = executableFolder();
+    request.limit = where.iterations;
     return request;
 }
 

@@ -92,7 +92,7 @@ bool checkWhole(const RenderOptions& options, bool haveFractal, std::string& err
         return error = "'" + options.output + "': unbekannte Endung, erwartet .png, .tif oder .tiff", false;
     const char* fractal = options.julia ? "julia" : "mandelbrot";
     for (const std::string& name : options.locationOptions)
-        if (options.julia == (name == "--mandelbrot")) return error = name + " passt nicht zu " + fractal, false;
+        if (name != "--iterations" && options.julia == (name == "--mandelbrot")) return error = name + " passt nicht zu " + fractal, false;
     return true;
 }
 

@@ -61,6 +61,20 @@ TEST(DeepViewer, OpensAtSharedLocationsAndDrawsThemAsMpfrCounts)
     EXPECT_TRUE(program.endsCleanly());
 }
 
+// A limit given on the command line holds at the start view too: the
+// Mandelbrot window is the picture of 64 steps, coloured over them.
+TEST(DeepViewer, AGivenLimitDrawsEveryView)
+{
+    XConnection x;
+    Program program(true, {"--iterations", "64"});
+    ASSERT_TRUE(program.ready(x));
+    DeepRequest r = requestAt(false, "-0.5", "0", "3");
+    r.limit = 64;
+    EXPECT_TRUE(showsMpfrColours(x.capture(program.mandelbrot()), r, 1));
+    x.typeKey(program.mandelbrot(), XK_Escape);
+    EXPECT_TRUE(program.endsCleanly());
+}
+
 // Esc is taken between the parts of a picture that takes seconds.
 TEST(DeepViewer, EscEndsItWhileADeepPictureIsDrawn)
 {
@@ -95,6 +109,7 @@ TEST(DeepViewer, CommandLineAnswersWithoutAWindow)
         {{"--constant", "0.3"}, 2, "--constant: es fehlen Werte"},
         {{"-geometry"}, 2, "-geometry: Wert fehlt"},
         {{"--zoom", "2"}, 2, "unbekannte Option '--zoom'"},
+        {{"--iterations", "0"}, 2, "--iterations: '0' ist keine ganze Zahl"},
     };
     XConnection x;
     for (const Case& c : cases) {

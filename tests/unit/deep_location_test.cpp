@@ -67,7 +67,7 @@ TEST(DeepLocation, TheThreeOptions)
     EXPECT_TRUE(options.constantRe.toDouble() == -0.8 && options.constantIm.toDouble() == 0.156);
     EXPECT_GE(options.mandelbrot.re.precision(), 1070);
     EXPECT_GE(options.mandelbrot.im.precision(), 1070);
-    EXPECT_EQ(std::count(locationUsage, locationUsage + std::strlen(locationUsage), '\n'), 3);
+    EXPECT_EQ(std::count(locationUsage, locationUsage + std::strlen(locationUsage), '\n'), 4);
     for (const char* option : {"--mandelbrot RE IM EXTENT", "--julia RE IM EXTENT", "--constant RE IM"})
         EXPECT_NE(std::strstr(locationUsage, option), nullptr) << option;
 }
