@@ -12,6 +12,7 @@
 #include "render/deep_pass.h"
 #include "render/float_pass.h"
 #include "render/parts.h"
+#include "render/tile_buffer.h"
 #include "shaders/shader_set.h"
 #include "transfer/transfer_function.h"
 
@@ -141,29 +142,6 @@ void release(Painter& p)
     releaseScene(p.gpu);
     if (p.program) glDeleteObjectARB(p.program);
 }
-
-// Where tiles are drawn: the context's own framebuffer where they fit,
-// else an RGBA8 framebuffer object of one tile.
-struct TileBuffer {
-    GLuint framebuffer = 0, colour = 0;
-    bool open(int width, int height, int surfaceWidth, int surfaceHeight)
-    {
-        if (width == surfaceWidth && height == surfaceHeight) return true;
-        glGenFramebuffers(1, &framebuffer);
-        glGenRenderbuffers(1, &colour);
-        glBindRenderbuffer(GL_RENDERBUFFER, colour);
-        glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, width, height);
-        glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
-        glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, colour);
-        return glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
-    }
-    ~TileBuffer()
-    {
-        glBindFramebuffer(GL_FRAMEBUFFER, 0);
-        if (framebuffer) glDeleteFramebuffers(1, &framebuffer);
-        if (colour) glDeleteRenderbuffers(1, &colour);
-    }
-};
 
 // One strip of tiles, its rows [y, y + h) counted from the bottom, into
 // `strip` (RGB, bottom row first, as GL reads them).
