@@ -240,14 +240,20 @@ TEST(Writer, InOrderBoundedAndStoppedByAFailure)
             return true;
         }, 40));
     }
-    ASSERT_TRUE(handOver(w, [&](std::string& e) { return e = "voll", false; }, 500));  // larger than all: waits for an empty queue
-    handOver(w, [&](std::string&) { return ran.push_back(99), true; }, 1);  // queued or refused: never run
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    // Larger than the whole capacity: it waits for an empty queue. Then a
+    // failure, and a job handed over while it runs: dropped, never run.
+    ASSERT_TRUE(handOver(w, [&](std::string&) { return ran.push_back(8), true; }, 500));
+    ASSERT_TRUE(handOver(w, [&](std::string& e) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        return e = "voll", false;
+    }, 1));
+    EXPECT_TRUE(handOver(w, [&](std::string&) { return ran.push_back(99), true; }, 1));
+    std::this_thread::sleep_for(std::chrono::milliseconds(60));
     EXPECT_FALSE(handOver(w, [&](std::string&) { return ran.push_back(100), true; }, 1));
     std::string error;
     EXPECT_FALSE(finishWriter(w, error));
     EXPECT_EQ(error, "voll");
-    EXPECT_EQ(ran, (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7}));
+    EXPECT_EQ(ran, (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7, 8}));
     EXPECT_TRUE(elsewhere);
     EXPECT_LE(most.load(), 40u * 3);  // two queued and one running, at most
     Writer fine;
