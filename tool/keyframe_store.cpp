@@ -123,11 +123,11 @@ bool loadKeyframe(const KeyframeStore& store, int index, int width, int height, 
     return true;
 }
 
-int keptKeyframes(const KeyframeStore& store, int count, int width, int height)
+int keptKeyframes(const KeyframeStore& store, const std::vector<int>& indices, int width, int height)
 {
     int kept = 0;
     std::error_code e;
-    for (int index = 0; index < count; ++index)
+    for (int index : indices)
         kept += fs::file_size(keyframePath(store, index), e) == headerBytes + sizeof(float) * size_t(width) * height;
     return kept;
 }

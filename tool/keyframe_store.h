@@ -37,8 +37,8 @@ bool saveKeyframe(const KeyframeStore& store, int index, int width, int height, 
 // False when the keyframe is missing or its file is not exactly what was saved.
 bool loadKeyframe(const KeyframeStore& store, int index, int width, int height, std::vector<float>& counts);
 
-// How many of keyframes 0 .. count - 1 are there, by their files' sizes.
-int keptKeyframes(const KeyframeStore& store, int count, int width, int height);
+// How many of the keyframes `indices` are there, by their files' sizes.
+int keptKeyframes(const KeyframeStore& store, const std::vector<int>& indices, int width, int height);
 
 // Removes the keyframes, movie.txt and then the folder, when nothing else is in it.
 void removeKeyframeStore(const KeyframeStore& store);

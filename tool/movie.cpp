@@ -40,7 +40,7 @@ struct Movie {
     ReferenceOrbit references[2];
     HeldKeyframe held[2];
     ColourMapping mapping;         // the last frame's
-    int partRows = 0, loaded = 0, drawn = 0;
+    int partRows = 0, loaded = 0, drawn = 0, needed = 0;
     ProgressMeter meter;
     std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
 };
@@ -177,7 +177,7 @@ std::string summary(const Movie& m, double seconds)
     char text[200];
     std::snprintf(text, sizeof text, " geschrieben, %d Bilder zu %dx%d Pixel, %dx%d Abtastungen je Pixel, %g Bilder je "
                   "Sekunde, %d Schl\xC3\xBCsselbilder (%d \xC3\xBC" "bernommen), %.1f s", o.frames, o.width, o.height,
-                  o.samples, o.samples, o.fps, m.plan.keyframes, m.loaded, seconds);
+                  o.samples, o.samples, o.fps, m.needed, m.loaded, seconds);
     return "fraktale-render: " + o.output + text;
 }
 
@@ -189,10 +189,11 @@ bool start(Movie& m, std::string& error)
         !startMovieGl(m.gl, r.glslFolder, r.table, r.width, r.height, m.plan.keyWidth, m.plan.keyHeight, r.surfaceWidth,
                       r.surfaceHeight, error))
         return abandonMovieOutput(m.output), false;
-    const int kept = keptKeyframes(m.store, m.plan.keyframes, m.plan.keyWidth, m.plan.keyHeight);
+    m.needed = int(keyframeOrder(m.plan).size());
+    const int kept = keptKeyframes(m.store, keyframeOrder(m.plan), m.plan.keyWidth, m.plan.keyHeight);
     if (kept > 0)
         std::fprintf(stderr, "fraktale-render: setzt fort mit %d von %d Schl\xC3\xBCsselbildern aus '%s'\n", kept,
-                     m.plan.keyframes, m.store.folder.c_str());
+                     m.needed, m.store.folder.c_str());
     m.meter.terminal = isatty(STDERR_FILENO);
     const size_t frameBytes = size_t(r.width) * r.height * 3;
     startWriter(m.writer, std::max(size_t(64) << 20, 3 * frameBytes));

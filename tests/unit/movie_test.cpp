@@ -189,7 +189,7 @@ TEST(KeyframeStore, KeepsKeyframesOfTheSameMovieOnly)
     EXPECT_TRUE(loadKeyframe(store, 3, 6, 4, back) && back == counts);
     EXPECT_FALSE(loadKeyframe(store, 3, 4, 6, back));
     EXPECT_FALSE(loadKeyframe(store, 2, 6, 4, back));
-    EXPECT_EQ(keptKeyframes(store, 5, 6, 4), 1);
+    EXPECT_EQ(keptKeyframes(store, {0, 1, 2, 3, 4}, 6, 4), 1);
     // A keyframe file cut short (a full disk outside the temporary file) or renamed is not used.
     const std::string bytes = readFile(keyframePath(store, 3));
     ASSERT_TRUE(writeFile(keyframePath(store, 1), bytes));
