@@ -44,3 +44,16 @@ bool deepDrawable(const DeepView& view, int width, int height);
 // pixelWidth, (j + 0.5 - height / 2) pixelHeight) from it.
 // False when `cancel` turned true or the view is not drawable.
 bool prepareScene(const DeepRequest& request, const std::atomic<bool>* cancel, DeepScene& scene);
+
+// The two steps of prepareScene, for pictures that share a centre (a zoom
+// movie's keyframes): the reference orbits at the view's centre, `limit`
+// steps at `precision` bits (at least what the view and the Julia constant
+// need) ...
+bool computeReferences(const DeepRequest& request, int limit, long precision, const std::atomic<bool>* cancel,
+                       ReferenceOrbit orbits[2]);
+// ... and the scene of a view with that centre from them, iterated to
+// `limit`: references computed for a deeper view at its higher precision
+// serve every shallower one (their first `limit` steps are the ones it
+// would compute, rounded once to doubles alike). False when the view is
+// not drawable.
+bool sceneFromReferences(const DeepRequest& request, const ReferenceOrbit orbits[2], int limit, DeepScene& scene);

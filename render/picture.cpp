@@ -11,9 +11,10 @@
 #include "deep/colour_depth.h"
 #include "render/deep_pass.h"
 #include "render/float_pass.h"
+#include "render/parts.h"
+#include "render/tile_buffer.h"
 #include "shaders/shader_set.h"
 #include "transfer/transfer_function.h"
-
 
 #include <algorithm>
 #include <vector>
@@ -36,6 +37,7 @@ struct Painter {
     DeepGpuScene gpu;
     CountTarget counts;
     double mu0 = 0;
+    int partRows = 0;  // the band height, carried from tile to tile
     // both
     GLuint table = 0;
     int width = 0, height = 0;  // the picture's samples
@@ -45,11 +47,11 @@ using Tiles = PictureTiles;
 
 }  // namespace
 
-PictureTiles pictureTiles(int width, int height)
+PictureTiles pictureTiles(int width, int height, int largest)
 {
     GLint viewport[2] = {maxTileSide, maxTileSide};
     glGetIntegerv(GL_MAX_VIEWPORT_DIMS, viewport);
-    const int side = std::min({maxTileSide, int(viewport[0]), int(viewport[1])});
+    const int side = std::min({largest > 0 ? largest : maxTileSide, int(viewport[0]), int(viewport[1])});
     const int rows = int(std::clamp<size_t>(stripBytes / (size_t(width) * 4), 16, size_t(side)));
     return Tiles{std::min(width, side), std::min(height, rows)};
 }
@@ -57,8 +59,9 @@ PictureTiles pictureTiles(int width, int height)
 namespace {
 
 // The tile of samples [x, x + w) x [y, y + h) (bottom-left origin) into the
-// current framebuffer's pixels from (0, 0).
-void paintTile(Painter& p, int x, int y, int w, int h)
+// current framebuffer's pixels from (0, 0); `done` told the samples drawn,
+// a deep tile's band by band.
+void paintTile(Painter& p, int x, int y, int w, int h, const PartDone& done)
 {
     pixelProjection(w, h);
     if (!p.deep) {
@@ -68,11 +71,11 @@ void paintTile(Painter& p, int x, int y, int w, int h)
         // The whole picture in one tile keeps the bounds exactly, as the viewer has them.
         const bool whole = x == 0 && y == 0 && w == p.width && h == p.height;
         drawFloatFractal(p.program, p.table, whole ? v : tile, w, h, p.julia ? p.constant : nullptr);
-        return;
+        return done(double(w) * h);
     }
     GLint framebuffer = 0;
     glGetIntegerv(GL_FRAMEBUFFER_BINDING, &framebuffer);
-    drawSceneCounts(p.gpu, p.counts, TargetPlace{x, y}, 0, 0, w, h);
+    drawCountsInParts(p.gpu, p.counts, TargetPlace{x, y}, w, h, p.partRows, done);
     glBindFramebuffer(GL_FRAMEBUFFER, GLuint(framebuffer));
     ColourFrame frame;
     frame.counts = &p.counts;
@@ -141,45 +144,25 @@ void release(Painter& p)
     if (p.program) glDeleteObjectARB(p.program);
 }
 
-// Where tiles are drawn: the context's own framebuffer where they fit,
-// else an RGBA8 framebuffer object of one tile.
-struct TileBuffer {
-    GLuint framebuffer = 0, colour = 0;
-    bool open(int width, int height, int surfaceWidth, int surfaceHeight)
-    {
-        if (width == surfaceWidth && height == surfaceHeight) return true;
-        glGenFramebuffers(1, &framebuffer);
-        glGenRenderbuffers(1, &colour);
-        glBindRenderbuffer(GL_RENDERBUFFER, colour);
-        glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, width, height);
-        glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
-        glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, colour);
-        return glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
-    }
-    ~TileBuffer()
-    {
-        glBindFramebuffer(GL_FRAMEBUFFER, 0);
-        if (framebuffer) glDeleteFramebuffers(1, &framebuffer);
-        if (colour) glDeleteRenderbuffers(1, &colour);
-    }
-};
-
 // One strip of tiles, its rows [y, y + h) counted from the bottom, into
 // `strip` (RGB, bottom row first, as GL reads them).
 void paintStrip(Painter& p, const TileBuffer& buffer, const Tiles& tiles, int y, int h, std::vector<unsigned char>& strip,
                 const Progress& progress, double& done)
 {
     std::vector<unsigned char> tile(size_t(tiles.width) * size_t(h) * 3);
+    const double all = double(p.width) * p.height;
+    const PartDone told = [&](double samples) {
+        done += samples;
+        if (progress) progress(done / all);
+    };
     for (int x = 0; x < p.width; x += tiles.width) {
         const int w = std::min(tiles.width, p.width - x);
         glBindFramebuffer(GL_FRAMEBUFFER, buffer.framebuffer);
-        paintTile(p, x, y, w, h);
+        paintTile(p, x, y, w, h, told);
         glPixelStorei(GL_PACK_ALIGNMENT, 1);
         glReadPixels(0, 0, w, h, GL_RGB, GL_UNSIGNED_BYTE, tile.data());
         for (int row = 0; row < h; ++row)
             std::copy_n(&tile[size_t(row) * w * 3], size_t(w) * 3, &strip[(size_t(row) * p.width + x) * 3]);
-        done += double(w) * h;
-        if (progress) progress(done / (double(p.width) * p.height));
     }
 }
 
@@ -187,7 +170,7 @@ void paintStrip(Painter& p, const TileBuffer& buffer, const Tiles& tiles, int y,
 
 bool renderPicture(const PictureRequest& request, const RowSink& sink, const Progress& progress, std::string& error)
 {
-    const Tiles tiles = pictureTiles(request.width, request.height);
+    const Tiles tiles = pictureTiles(request.width, request.height, request.tileSide);
     Painter painter;
     TileBuffer buffer;
     bool ok = prepare(request, tiles, painter, error);

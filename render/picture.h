@@ -22,20 +22,25 @@ struct PictureRequest {
     // size are drawn there (see useHeadlessSurface), others into a
     // framebuffer object.
     int surfaceWidth = 0, surfaceHeight = 0;
+    // The largest tile side, 0 for the GL's largest up to 2048; tests make
+    // it small to draw a picture in many tiles and strips.
+    int tileSide = 0;
 };
 
 // The tiles a picture of width x height samples is cut into (the edge
-// tiles smaller): from the width alone and the GL's limits, so that the
-// same samples are cut alike at any number of samples per pixel.
+// tiles smaller): from the width alone, the GL's limits and `side` (0 for
+// the GL's largest up to 2048), so that the same samples are cut alike at
+// any number of samples per pixel.
 struct PictureTiles {
     int width = 0, height = 0;
 };
-PictureTiles pictureTiles(int width, int height);
+PictureTiles pictureTiles(int width, int height, int side = 0);
 
 // Receives sample row `row` (0 at the top) as width x 3 bytes of RGB;
 // false stops the picture.
 using RowSink = std::function<bool(int row, const unsigned char* rgb)>;
-// Told the share of samples done so far, 0 to 1.
+// Told the share of samples done so far, 0 to 1: after every tile, and
+// within a deep tile after every band of rows (render/parts.h).
 using Progress = std::function<void(double done)>;
 
 // Draws the picture and hands every row to `sink`, top to bottom. The

@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Installs the Debian packages fraktale needs, only those that are missing.
-# Usage: scripts/deps.sh run|test|picture
+# Usage: scripts/deps.sh run|test|picture|render
 set -euo pipefail
 
 build=(cmake g++ make pkg-config freeglut3-dev libglew-dev libglu1-mesa-dev libtiff-dev libx11-dev libmpfr-dev
-       libpng-dev libegl-dev libegl-mesa0)
-run=(zenity)
+       libpng-dev libegl-dev libegl-mesa0 libavcodec-dev libavformat-dev libswscale-dev libavutil-dev)
+run=(zenity libgl1-mesa-dri)
+render=(libgl1-mesa-dri)
 test=(libgtest-dev xvfb libgl1-mesa-dri libxtst-dev clang libclang-rt-dev openbox)
 picture=(xvfb libgl1-mesa-dri openbox x11-utils x11-apps xdotool netpbm)
 
@@ -14,6 +15,7 @@ case "${1:-run}" in
   run) wanted+=("${run[@]}") ;;
   test) wanted+=("${test[@]}") ;;
   picture) wanted+=("${picture[@]}") ;;
+  render) wanted+=("${render[@]}") ;;
 esac
 
 missing=()

@@ -3,6 +3,8 @@
 //   fraktale-render mandelbrot|julia [--mandelbrot RE IM EXTENT | --julia RE IM EXTENT]
 //                   [--constant RE IM] [--size WxH] [--samples N] [--colours FILE.tfc]
 //                   [--verbose] -o OUT.png|OUT.tif|OUT.tiff
+// or a zoom movie, with --zoom-from EXTENT0 --frames N [--fps F] and
+//                   -o OUT.mp4 | -o FOLDER/NAME-%05d.png
 // Each option is one word followed by its values as words of their own. The
 // location options are read by the viewer's own reader (deep/location.h),
 // handed in as `readLocation`, so that the numbers are read the one way
@@ -10,6 +12,7 @@
 // Messages are single German lines without the program's name.
 #pragma once
 
+#include "deep/big.h"
 #include "screenshot/image_stream.h"
 
 #include <functional>
@@ -18,6 +21,20 @@
 
 constexpr int maximumSide = 16384;
 constexpr int maximumSamples = 16;
+constexpr int maximumFrames = 1000000;
+constexpr double maximumFps = 1000;
+// A movie frame's samples along a side (pixels times N): its keyframes
+// are textures of that size at least.
+constexpr int maximumMovieSamples = 8192;
+
+// What -o names: a picture, an H.264 movie, or a movie's frames as PNG
+// files numbered through one printf-like %d (%05d: five digits, zeros in
+// front), the first frame 0.
+enum class OutputKind { unknown, picture, mp4, pngFrames };
+OutputKind outputKindOf(const std::string& path);
+
+// The file of frame `number` of a pattern (outputKindOf gave pngFrames).
+std::string frameFileName(const std::string& pattern, int number);
 
 struct RenderOptions {
     bool julia = false;
@@ -28,6 +45,12 @@ struct RenderOptions {
     ImageFormat format = ImageFormat::unknown;
     bool verbose = false;
     std::vector<std::string> locationOptions;  // those given, by name ("--julia")
+    // A movie: frames > 0.
+    OutputKind kind = OutputKind::unknown;
+    int frames = 0;
+    Big zoomFrom;          // EXTENT0, the extent of frame 0; 0 when not given
+    double fps = 30;
+    bool fpsGiven = false;
 };
 
 enum class Parsed { render, help, usageError };
@@ -38,9 +61,11 @@ using LocationReader = std::function<int(int argc, char** argv, int i, std::stri
 
 // `help` for --help or -h anywhere; `usageError` with `error` naming the
 // first problem: a missing or unknown fractal word, an unknown option, a
-// missing or bad value, no -o, an output of no known format, or a location
+// missing or bad value, no -o, an output of no known format, a location
 // option of the other fractal (--julia or --constant with mandelbrot,
-// --mandelbrot with julia).
+// --mandelbrot with julia), movie options without a movie's output or the
+// reverse, an MP4 of odd width or height, or movie frames of more than
+// maximumMovieSamples samples a side.
 Parsed parseOptions(int argc, char** argv, const LocationReader& readLocation, RenderOptions& options,
                     std::string& error);
 

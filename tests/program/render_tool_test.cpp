@@ -4,6 +4,7 @@
 // leaves no file behind.
 #include "deep/location.h"
 #include "support/gestures.h"
+#include "support/tool_run.h"
 
 #include <png.h>
 
@@ -12,29 +13,6 @@
 
 namespace fx {
 namespace {
-
-// Runs build/fraktale-render with `words`, DISPLAY kept or removed; its
-// status, stdout and stderr together in `said`.
-int runTool(std::vector<std::string> words, std::string& said, bool display = true)
-{
-    TempFolder folder;
-    const std::string log = folder.file("said");
-    words.insert(words.begin(), "fraktale-render");
-    std::vector<char*> argv;
-    for (std::string& w : words) argv.push_back(w.data());
-    argv.push_back(nullptr);
-    const pid_t pid = fork();
-    if (pid == 0) {
-        const int fd = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (!display) unsetenv("DISPLAY");
-        if (fd >= 0 && dup2(fd, 1) == 1 && dup2(fd, 2) == 2) execv(FRAKTALE_BINARY_DIR "/fraktale-render", argv.data());
-        _exit(127);
-    }
-    int status = -1;
-    waitpid(pid, &status, 0);
-    said = readFile(log);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-}
 
 // The picture of a PNG, row 0 at the top; empty when there is none.
 Image readPng(const std::string& path)
