@@ -14,17 +14,49 @@ void centreOf(const Big& lo, const Big& hi, Big& centre)
     mpfr_div_2ui(centre.v, centre.v, 1, MPFR_RNDN);
 }
 
+// (hi - lo) / pixels at any depth.
+FloatExp sideOf(const Big& lo, const Big& hi, int pixels)
+{
+    Big side(std::max(lo.precision(), hi.precision()));
+    mpfr_sub(side.v, hi.v, lo.v, MPFR_RNDN);
+    mpfr_div_si(side.v, side.v, pixels, MPFR_RNDN);
+    return floatExpOf(side);
+}
+
+bool computeOrbits(const DeepRequest& r, long precision, const std::atomic<bool>* cancel, DeepScene& s,
+                   std::atomic<double>* progress)
+{
+    Big cre(precision), cim(precision), zero(0.0, 64);
+    centreOf(r.view.left, r.view.right, cre);
+    centreOf(r.view.bottom, r.view.top, cim);
+    if (!r.julia) return computeOrbit(zero, zero, cre, cim, s.limit, precision, cancel, s.orbits[0], {progress, 0, 1});
+    return computeOrbit(cre, cim, r.constantRe, r.constantIm, s.limit, precision, cancel, s.orbits[0], {progress, 0, 0.5}) &&
+           computeOrbit(zero, zero, r.constantRe, r.constantIm, s.limit, precision, cancel, s.orbits[1], {progress, 0.5, 0.5});
+}
+
 }  // namespace
 
 bool deepDrawable(const DeepView& view, int width, int height)
 {
     if (width <= 0 || height <= 0) return false;
-    return log2PixelSize(view, width, height) >= std::log2(deepSmallestPixel) &&
-           std::min(pixelSide(view.left, view.right, width), pixelSide(view.bottom, view.top, height)) >=
-               deepSmallestPixel;
+    const double log2Pixel = log2PixelSize(view, width, height);
+    return std::isfinite(log2Pixel) && log2Pixel >= -double(deepDepthBits);
 }
 
-bool prepareScene(const DeepRequest& r, const std::atomic<bool>* cancel, DeepScene& s)
+// Floats, but where the pixels' orbits are long next to a minibrot (see
+// README, Deep views): measured on the benchmark's views.
+DeepFormat chooseFormat(const DeepScene& s)
+{
+    DeepFormat f;
+    f.wide = false;
+    // Jumps pay where the first one any pixel takes is long; else the lookups
+    // cost more than the steps they save.
+    const FloatExp delta0 = s.julia ? s.dcMax : FloatExp{};
+    f.skip = firstJumpLevel(s.tables[0], delta0) >= 5;
+    return f;
+}
+
+bool prepareScene(const DeepRequest& r, const std::atomic<bool>* cancel, DeepScene& s, std::atomic<double>* progress)
 {
     if (!deepDrawable(r.view, r.width, r.height)) return false;
     const auto start = std::chrono::steady_clock::now();
@@ -32,27 +64,24 @@ bool prepareScene(const DeepRequest& r, const std::atomic<bool>* cancel, DeepSce
     s.julia = r.julia;
     s.width = r.width;
     s.height = r.height;
-    s.limit = iterationLimit(log2PixelSize(r.view, r.width, r.height), deepLimitCap);
-    s.pixelWidth = pixelSide(r.view.left, r.view.right, r.width);
-    s.pixelHeight = pixelSide(r.view.bottom, r.view.top, r.height);
-    s.dcMax = std::hypot(0.5 * r.width * s.pixelWidth, 0.5 * r.height * s.pixelHeight);
+    s.limit = r.limit > 0 ? r.limit : iterationLimit(log2PixelSize(r.view, r.width, r.height), deepLimitCap);
+    s.pixelWidth = sideOf(r.view.left, r.view.right, r.width);
+    s.pixelHeight = sideOf(r.view.bottom, r.view.top, r.height);
+    const FloatExp halfW = s.pixelWidth * floatExp(0.5 * r.width), halfH = s.pixelHeight * floatExp(0.5 * r.height);
+    s.dcMax = floatExp(std::hypot(halfW.m, std::ldexp(halfH.m, int(std::max(-2000LL, halfH.e - halfW.e)))), halfW.e);
     // A Julia constant keeps the precision it was picked at, however
     // shallow the Julia view.
     long precision = precisionFor(r.view, r.width, r.height);
     if (r.julia) precision = std::max({precision, r.constantRe.precision(), r.constantIm.precision()});
-    Big cre(precision), cim(precision), zero(0.0, 64);
-    centreOf(r.view.left, r.view.right, cre);
-    centreOf(r.view.bottom, r.view.top, cim);
     s.references = r.julia ? 2 : 1;
-    const bool done = r.julia ? computeOrbit(cre, cim, r.constantRe, r.constantIm, s.limit, precision, cancel, s.orbits[0]) &&
-                                    computeOrbit(zero, zero, r.constantRe, r.constantIm, s.limit, precision, cancel, s.orbits[1])
-                              : computeOrbit(zero, zero, cre, cim, s.limit, precision, cancel, s.orbits[0]);
-    if (!done) return false;
-    if (const int period = r.julia ? 0 : nucleusReturn(s.orbits[0], std::min(s.pixelWidth, s.pixelHeight))) {
+    if (!computeOrbits(r, precision, cancel, s, progress)) return false;
+    if (const int period = r.julia ? 0 : nucleusReturn(s.orbits[0], minOf(s.pixelWidth, s.pixelHeight))) {
         s.orbits[0].end = period;
         s.orbits[0].escaped = false;
+        s.period = period;
     }
     for (int k = 0; k < s.references; ++k) s.tables[k] = buildBla(s.orbits[k], !r.julia, s.dcMax);
+    s.format = chooseFormat(s);
     s.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     return true;
 }

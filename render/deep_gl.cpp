@@ -3,12 +3,13 @@
 
 #include <GL/glu.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <vector>
 
 namespace {
 
-const char* const prelude = "#version 400 compatibility\n#define JULIA %d\n#define SKIP %d\n#define INTERIOR %d\n%s";
+const char* const prelude = "#version 400 compatibility\n#define JULIA %d\n#define SKIP %d\n#define INTERIOR %d\n#define WIDE %d\n%s";
 
 bool compiled(GLuint shader, const std::string& name)
 {
@@ -118,12 +119,15 @@ void setDeepUniforms(GLuint program, const DeepLayout& layout, const DeepScene& 
     glUniform1i(at("jumps"), 1);
     glUniform1iv(at("refStart"), 2, layout.refStart);
     glUniform1iv(at("refEnd"), 2, layout.refEnd);
-    glUniform1iv(at("levelStart"), 2 * blaLevels, layout.levelStart);
+    glUniform1iv(at("jumpStart"), 2, layout.jumpStart);
     glUniform1f(at("limit"), float(scene.limit));
-    glUniform2f(at("pixelOffset"), float(place.originX - 0.5 * scene.width), float(place.originY - 0.5 * scene.height));
-    glUniform2d(at("pixelSize"), scene.pixelWidth, scene.pixelHeight);
-    glUniform1d(at("pixelsPerUnit"), layout.pixelsPerUnit);
-    glUniform1d(at("widestJump"), layout.widestJump);
+    glUniform1f(at("widest"), layout.widest);
+    glUniform1i(at("period"), scene.period);
+    const DeepPixel pixel = deepPixel(scene, place);
+    glUniform2f(at("pixelOffset"), float(pixel.offset[0]), float(pixel.offset[1]));
+    if (layout.wide) glUniform2d(at("pixelSize"), pixel.size[0], pixel.size[1]);
+    else glUniform2f(at("pixelSize"), float(pixel.size[0]), float(pixel.size[1]));
+    glUniform1i(at("pixelExponent"), pixel.exponent);
 }
 
 }  // namespace
@@ -145,11 +149,12 @@ bool deepSupported(std::string& missing)
 
 GLuint deepProgram(DeepPrograms& p, DeepVariant v)
 {
-    const int k = int(v.julia) | int(v.skip) << 1 | int(v.interior) << 2 | int(v.markSettled) << 3;
+    const int k = int(v.julia) | int(v.skip) << 1 | int(v.interior) << 2 | int(v.markSettled) << 3 | int(v.wide) << 4;
     if (p.tried[k]) return p.deep[k];
     p.tried[k] = true;
     char head[200];
-    std::snprintf(head, sizeof head, prelude, int(v.julia), int(v.skip), int(v.interior), v.markSettled ? "#define MARK_SETTLED\n" : "");
+    std::snprintf(head, sizeof head, prelude, int(v.julia), int(v.skip), int(v.interior), int(v.wide),
+                  v.markSettled ? "#define MARK_SETTLED\n" : "");
     p.deep[k] = linkProgram(head, p.folder, "deep_fragment.glsl");
     return p.deep[k];
 }
@@ -159,7 +164,7 @@ GLuint colourProgram(DeepPrograms& p)
     if (p.colourTried) return p.colour;
     p.colourTried = true;
     char head[200];
-    std::snprintf(head, sizeof head, prelude, 0, 0, 0, "");
+    std::snprintf(head, sizeof head, prelude, 0, 0, 0, 0, "");
     p.colour = linkProgram(head, p.folder, "colour_fragment.glsl");
     return p.colour;
 }
@@ -190,10 +195,14 @@ void releaseTarget(CountTarget& t)
     t = CountTarget{};
 }
 
-void uploadLayout(DeepTextures& t, const DeepLayout& layout)
+bool uploadLayout(DeepTextures& t, const DeepLayout& layout)
 {
+    GLint most = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &most);
+    if (std::max(layout.orbitRows, layout.jumpRows) > most) return false;
     uploadTexture(t.orbit, GL_RGBA32UI, GL_RGBA_INTEGER, GL_UNSIGNED_INT, layout.orbitRows, layout.orbit.data());
     uploadTexture(t.jumps, GL_RGBA32UI, GL_RGBA_INTEGER, GL_UNSIGNED_INT, layout.jumpRows, layout.jumps.data());
+    return true;
 }
 
 void releaseTextures(DeepTextures& t)
