@@ -49,7 +49,7 @@ struct Builder {
         const float r = std::nextafter(float(log2r), -INFINITY);
         table.log2Radius[size_t(m)] = r;
         table.widest = std::max(table.widest, r);
-        JumpNode& node = table.nodes[size_t(m) / 2];
+        JumpNode& node = table.nodes[size_t(m - table.origin) / 2];
         const auto exponent = [](long long e) { return int32_t(std::clamp<long long>(e, INT32_MIN / 2, INT32_MAX / 2)); };
         node = JumpNode{float(map.a.re), float(map.a.im), float(map.b.re), float(map.b.im), exponent(map.a.e),
                         exponent(map.b.e), level, 0};
@@ -59,11 +59,11 @@ struct Builder {
     // step, after its sub-blocks' maps are kept.
     Map visit(int l, long long j)
     {
-        const long long first = j << l;
+        const long long first = table.origin + (j << l);
         if (first >= orbit.end) return Map{};
         if (l == 0) return single(int(first));
         const Map left = visit(l - 1, 2 * j), right = visit(l - 1, 2 * j + 1);
-        if (!left.valid || !right.valid || ((j + 1) << l) >= orbit.end) return Map{};
+        if (!left.valid || !right.valid || first + (1LL << l) >= orbit.end) return Map{};
         const Map map = merge(left, right);
         if (!isZero(map.radius)) keep(int(first), l, map);
         return map;
@@ -75,8 +75,9 @@ struct Builder {
 BlaTable buildBla(const ReferenceOrbit& orbit, bool withDc, FloatExp dcMax, double epsilon)
 {
     BlaTable t;
+    t.origin = orbit.end > 0 && orbit.re[0] == 0 && orbit.im[0] == 0 ? 1 : 0;
     t.log2Radius.assign(size_t(orbit.end), -INFINITY);
-    t.nodes.assign(size_t(orbit.end + 1) / 2, JumpNode{});
+    t.nodes.assign(size_t(std::max(0, orbit.end - t.origin + 1)) / 2, JumpNode{});
     int top = 0;
     while ((1LL << top) < orbit.end) ++top;
     Builder builder{orbit, withDc, dcMax, floatExp(epsilon), t};
@@ -86,6 +87,8 @@ BlaTable buildBla(const ReferenceOrbit& orbit, bool withDc, FloatExp dcMax, doub
 
 int firstJumpLevel(const BlaTable& table, FloatExp delta0)
 {
-    if (table.log2Radius.empty() || !(table.log2Radius[0] > log2Of(delta0))) return 0;
+    // A Mandelbrot pixel's first step is exact: d1 = dc.
+    const int m = table.origin;
+    if (int(table.log2Radius.size()) <= m || !(table.log2Radius[size_t(m)] > log2Of(delta0))) return 0;
     return table.nodes[0].level;
 }

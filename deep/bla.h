@@ -13,12 +13,16 @@
 // passes any fixed range, and deep down dcMax is 2^-33000.
 //
 // Each step m keeps one jump, the longest that starts there (the highest
-// level l with m a multiple of 2^l) among those that land before the
+// level l with m - origin a multiple of 2^l) among those that land before the
 // reference's last step and that some pixel can take (R > 0): a fragment
 // tries only that one, and after a failure takes exact steps, climbing
 // back through jumps of growing length. The tree is walked depth first, so
 // only its spine is ever held; what is kept is what the GPU reads: per
-// step log2 R (a float), per even step the node in floats with exponents.
+// step log2 R (a float), per other step the node in floats with exponents.
+// An orbit that starts at 0 (every Mandelbrot reference, a Julia set's
+// second) has origin 1: step 0 maps d to d^2 + dc, linear in nothing, and
+// every rebase starts there, so the tree starts one step later and a
+// rebased pixel takes its longest jump after one exact step.
 #pragma once
 
 #include "deep/reference_orbit.h"
@@ -41,7 +45,8 @@ static_assert(sizeof(JumpNode) == 32, "two texels");
 
 struct BlaTable {
     std::vector<float> log2Radius;  // per step 0 .. end - 1: log2 R of its jump, -infinity for none
-    std::vector<JumpNode> nodes;    // per even step m, at m / 2: its jump (level 0: none)
+    std::vector<JumpNode> nodes;    // per step m with m - origin even, at (m - origin) / 2: its jump (level 0: none)
+    int origin = 0;
     float widest = -INFINITY;       // the largest log2 R of any jump
 };
 
@@ -52,7 +57,7 @@ constexpr int tableBytesPerStep = sizeof(float) + sizeof(JumpNode) / 2;
 // in c, dcMax the largest |dc| over the picture.
 BlaTable buildBla(const ReferenceOrbit& orbit, bool withDc, FloatExp dcMax, double epsilon = blaEpsilon);
 
-// The level of the jump any pixel can take from step 0, whose |delta| there
-// is at most `delta0` (0 for the Mandelbrot set, dcMax for a Julia view); 0
-// for none.
+// The level of the first jump any pixel can take, from the table's origin,
+// where its |delta| is at most `delta0` (dcMax: a Mandelbrot pixel's d1 is
+// its dc, a Julia pixel's d0 its offset); 0 for none.
 int firstJumpLevel(const BlaTable& table, FloatExp delta0);

@@ -51,8 +51,7 @@ DeepFormat chooseFormat(const DeepScene& s)
     f.wide = false;
     // Jumps pay where the first one any pixel takes is long; else the lookups
     // cost more than the steps they save.
-    const FloatExp delta0 = s.julia ? s.dcMax : FloatExp{};
-    f.skip = firstJumpLevel(s.tables[0], delta0) >= 5;
+    f.skip = firstJumpLevel(s.tables[0], s.dcMax) >= 5;
     return f;
 }
 

@@ -46,10 +46,11 @@ const int lowest = -125;
 #endif
 
 uniform usampler2D orbit;  // per step: Z (mantissas), Z's exponent, log2 of the jump's radius
-uniform usampler2D jumps;  // per even step two texels: A, B (float mantissas); their exponents, the jump's level
+uniform usampler2D jumps;  // per other step two texels: A, B (float mantissas); their exponents, the jump's level
 uniform int refStart[2];   // step 0 of each reference, in steps from the texture's start
 uniform int refEnd[2];     // last step of each reference
-uniform int jumpStart[2];  // node of step 0 of each reference
+uniform int jumpStart[2];  // the first node of each reference
+uniform int jumpOrigin[2]; // the first step a node starts at (nodes every other step from there)
 uniform float limit;
 uniform vec2 pixelOffset;  // gl_FragCoord + pixelOffset: the fragment's pixel from the reference point, in pixelSize
 uniform vec2r pixelSize;   // times 2^pixelExponent
@@ -305,7 +306,8 @@ void main()
         // larger part times sqrt 2.
         float reach = reachOf(w, e);
         while (reach < widest && reach < Z.log2r) {
-            uvec4 a = texelAt(jumps, 2 * (jumpStart[ref] + (m >> 1))), b = texelAt(jumps, 2 * (jumpStart[ref] + (m >> 1)) + 1);
+            int node = 2 * (jumpStart[ref] + ((m - jumpOrigin[ref]) >> 1));
+            uvec4 a = texelAt(jumps, node), b = texelAt(jumps, node + 1);
             int level = int(b.z);
             if (n + (1 << level) > target) break;
             vec2 A = uintBitsToFloat(a.xy);

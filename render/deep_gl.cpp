@@ -120,6 +120,7 @@ void setDeepUniforms(GLuint program, const DeepLayout& layout, const DeepScene& 
     glUniform1iv(at("refStart"), 2, layout.refStart);
     glUniform1iv(at("refEnd"), 2, layout.refEnd);
     glUniform1iv(at("jumpStart"), 2, layout.jumpStart);
+    glUniform1iv(at("jumpOrigin"), 2, layout.jumpOrigin);
     glUniform1f(at("limit"), float(scene.limit));
     glUniform1f(at("widest"), layout.widest);
     glUniform1i(at("period"), scene.period);

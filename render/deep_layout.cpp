@@ -93,6 +93,7 @@ DeepLayout layoutScene(DeepScene& scene, bool release)
         layout.refStart[r] = static_cast<int>(layout.orbit.size() / (layout.wide ? 8 : 4));
         layout.refEnd[r] = orbit.end;
         layout.jumpStart[r] = static_cast<int>(layout.jumps.size() / 8);
+        layout.jumpOrigin[r] = table.origin;
         for (int m = 0; m <= orbit.end; ++m) addStep(orbit, table, m, layout.wide, layout.orbit);
         const size_t at = layout.jumps.size();
         layout.jumps.resize(at + table.nodes.size() * 8);

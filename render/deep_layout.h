@@ -7,8 +7,8 @@
 // below 2^-100, whose mantissas then lie near 1), log2 of the radius of the
 // jump from m (a float, -infinity for none). Wide (doubles): two texels,
 // Z as two doubles, then the exponent and log2 radius (2^-960 there).
-// Jump texture, per even step m at jumpStart[r] + m / 2: a JumpNode (deep/
-// bla.h), two texels.
+// Jump texture, per step m with m - origin even, at jumpStart[r] + (m -
+// origin) / 2: a JumpNode (deep/bla.h), two texels.
 //
 // Bytes per step: 16 (narrow) or 32 (wide) for the orbit, 16 for the jumps
 // (32 per even step); the CPU's orbit (16) and tables (20) are freed once
@@ -27,7 +27,7 @@ struct DeepLayout {
     int orbitRows = 0;
     std::vector<uint32_t> jumps;
     int jumpRows = 0;
-    int refStart[2] = {0, 0}, refEnd[2] = {0, 0}, jumpStart[2] = {0, 0};
+    int refStart[2] = {0, 0}, refEnd[2] = {0, 0}, jumpStart[2] = {0, 0}, jumpOrigin[2] = {0, 0};
     float widest = -INFINITY;  // the largest log2 radius of any jump
     bool wide = false;
 };
