@@ -7,7 +7,9 @@
 // runs, interior points at the limit), sampled pixels against MPFR, the
 // escaping pixels the product stops as interior, and the grey levels the
 // escaping pixels span with the default black-to-white table. Then the float
-// programs at float views, for the useful iterations per second there.
+// programs at float views, for the useful iterations per second there; with
+// --viewer, Esc while a deep picture is drawn and the viewer's CPU seconds
+// for a picture against a CPU explorer's.
 // Everything is drawn in one process, one view after another.
 #include "bench/deep_bench.h"
 #include "platform/headless_gl.h"
@@ -53,7 +55,7 @@ int main(int argc, char** argv)
     std::string missing;
     if (!deepSupported(missing)) return std::printf("no deep path: %s\n", missing.c_str()), 1;
     const bool ok = runDeepViews(o) && runFloatViews(o);
-    if (!o.viewer.empty()) runEscLatency(o);
+    if (!o.viewer.empty()) runEscLatency(o), runCpuExplorer(o);
     std::printf("load average at the end: %s", loadAverage().c_str());
     closeHeadlessGl(gl);
     return ok ? 0 : 1;

@@ -20,6 +20,8 @@ struct DeepView {
     std::string name;
     bool julia;
     const char *re, *im, *extent, *cre, *cim;
+    bool ruleLimit = false;  // the rule's limit without its cap, asked for in the request
+    int samples = 0;         // pixels checked against MPFR, where fewer than the option's (0: the option's)
 };
 
 const std::vector<DeepView>& deepViews();
@@ -37,6 +39,7 @@ double median(std::vector<double> values);
 DeepRequest requestOf(const DeepView& view);
 
 bool runDeepViews(const Options& o);   // deep_views.cpp
+void runCpuExplorer(const Options& o); // cpu_explorer.cpp
 bool runFloatViews(const Options& o);  // float_views.cpp
 void runEscLatency(const Options& o);  // esc_latency.cpp
 

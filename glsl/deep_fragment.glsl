@@ -57,6 +57,7 @@ uniform vec2r pixelSize;   // times 2^pixelExponent
 uniform int pixelExponent;
 uniform float widest;      // the largest log2 radius of any jump
 uniform int period;        // Mandelbrot: reference 0 ends where it came back to 0 (0: it does not)
+uniform int zeroAhead;     // at step 0 of the reference a rebase goes to: the steps to its first tiny Z
 
 uvec4 texelAt(usampler2D t, int k)
 {
@@ -64,8 +65,8 @@ uvec4 texelAt(usampler2D t, int k)
 }
 
 struct Ref {
-    vec2r z;      // times 2^e
-    int e;        // 0 but where Z is tiny
+    vec2r z;      // times 2^e where Z is tiny
+    int e;        // tiny Z: its exponent (below -100); else the steps to the next tiny Z (at least 1)
     float log2r;  // of the jump from this step
 };
 
@@ -337,57 +338,48 @@ void main()
 #endif
         float factors = 1.0;
         Return back = Return(0, vec2(0.0), 0.0, 1.0);
-        for (int k = 0; k < 8 && n < lim; ++k) {
+        // Plain steps while the reference's next Z is not tiny (Z.e counts
+        // the steps to the next tiny one), then at most one step in
+        // floatexp, outside the loop: llvmpipe runs every branch of a
+        // group, and a floatexp path among the plain steps cost them four
+        // times their own time.
+        // Rounds end where jumps start (every 8th step from the table's
+        // origin), so that a round after a rebase is one step long.
+        int run = min(8 - ((m - jumpOrigin[ref]) & 7), Z.e - 1);
+        bool stopped = false;
+        bool atNucleus = false;
+        for (int k = 0; k < run && n < lim; ++k) {
 #if INTERIOR
             // |2 z|^2 of the step from z; near 0 the bound 2^-15: a factor
             // too large only delays the cycle test, one too small could stop
             // an escaping orbit.
             factors *= 4.0 * max(r2, 1.0 / 131072.0);
 #endif
-            bool careful = Z.e != 0;
-            if (careful) carefulStep(Z, w, e, u, ec);
-            else w = cmul(2.0 * Z.z + s * w, w) + ku;
+            w = cmul(2.0 * Z.z + s * w, w) + ku;
             ++m;
             ++n;
             Z = refAt(base + m);
-            bool rebase;
-            if (Z.e == 0 && !careful) {
-                vec2r d = s * w;
-                vec2r full = Z.z + d;
-                z = vec2(full);
-                r2 = dot(z, z);
-                if (r2 > 256.0) {
-                    escaped = true;
-                    break;
-                }
-                rebase = dot(full, full) < dot(d, d) || m == end;
-                if (rebase) w = full, e = 0;
-            } else {
-                // |Z + d| against |d| at any magnitude, in floatexp.
-                vec2r full;
-                int fe;
-                sum3(Z.z, Z.e, w, e, vec2r(0.0), none, full, fe);
-                vec2r d = shifted(w, e - fe);
-                z = vec2(shifted(full, fe));
-                r2 = dot(z, z);
-                if (r2 > 256.0) {
-                    escaped = true;
-                    break;
-                }
-                rebase = dot(full, full) < dot(d, d) || m == end;
-                if (rebase) w = full, e = fe;
+            vec2r d = s * w;
+            vec2r full = Z.z + d;
+            z = vec2(full);
+            r2 = dot(z, z);
+            if (r2 > 256.0) {
+                escaped = true;
+                break;
             }
-            if (rebase) {
-#if INTERIOR && !JULIA
-                if (m == period && ref == 0) settled = periodSettles(returns, w, e);
-#endif
+            stopped = dot(full, full) < dot(d, d) || m == end;
+            // Kept cheap: llvmpipe runs this for every fragment, every step.
+            if (stopped) {
+                atNucleus = m == period && ref == 0;
+                w = full;
+                e = 0;
                 m = 0;
 #if JULIA
                 ref = 1;
                 base = refStart[1];
                 end = refEnd[1];
 #endif
-                Z = refAt(base);  // 0 at step 0 of either reference
+                Z = Ref(vec2r(0.0), zeroAhead, -1e38);  // step 0 of either reference
             }
 #if INTERIOR
             vec2 gap = z - test.saved;
@@ -395,8 +387,47 @@ void main()
             if (g2 < 1e-8 && back.n == 0) back = Return(n, z, g2, factors);
 #endif
             // A new e (or a new reference) needs the round's s and k again.
-            if (rebase || careful || settled) break;
+            if (stopped) break;
         }
+        // Next to a tiny Z: one step from it or onto it, in floatexp.
+        bool careful = !escaped && !stopped && Z.e < 2 && n < lim;
+        while (careful) {
+#if INTERIOR
+            factors *= 4.0 * max(r2, 1.0 / 131072.0);
+#endif
+            if (Z.e < 0) carefulStep(Z, w, e, u, ec);
+            else w = cmul(2.0 * Z.z + s * w, w) + ku;
+            ++m;
+            ++n;
+            Z = refAt(base + m);
+            // |Z + d| against |d| at any magnitude.
+            vec2r full;
+            int fullE;
+            sum3(Z.z, min(Z.e, 0), w, e, vec2r(0.0), none, full, fullE);
+            vec2r d = shifted(w, e - fullE);
+            z = vec2(shifted(full, fullE));
+            r2 = dot(z, z);
+            escaped = r2 > 256.0;
+            if (!escaped && (dot(full, full) < dot(d, d) || m == end)) {
+                atNucleus = m == period && ref == 0;
+                w = full;
+                e = fullE;
+                m = 0;
+#if JULIA
+                ref = 1;
+                base = refStart[1];
+                end = refEnd[1];
+#endif
+                Z = Ref(vec2r(0.0), zeroAhead, -1e38);
+            }
+            break;
+        }
+#if INTERIOR && !JULIA
+        while (atNucleus) {
+            settled = periodSettles(returns, w, e);
+            break;
+        }
+#endif
         normalise(w, e, floorE);
 #if INTERIOR
         contract(returns.mantissa, returns.exponent, factors, 0);

@@ -21,15 +21,23 @@ void addDouble(double value, std::vector<uint32_t>& words)
     words.push_back(static_cast<uint32_t>(bits >> 32));
 }
 
+constexpr int noTinyAhead = 1 << 24;
+
+long long tinyBits(bool wide)
+{
+    return wide ? -960 : -100;
+}
+
 // Z_m as the mantissas a program reads, with an exponent where |Z| is
 // below 2^tinyBits (floats flush what is smaller, and the program's
-// floatexp step takes over there).
-void addStep(const ReferenceOrbit& orbit, const BlaTable& table, int m, bool wide, std::vector<uint32_t>& words)
+// floatexp step takes over there); elsewhere the steps to the next such Z
+// (`ahead`), so that the program's plain steps stop before it.
+void addStep(const ReferenceOrbit& orbit, const BlaTable& table, int m, int ahead, bool wide, std::vector<uint32_t>& words)
 {
     const ComplexExp z = referenceAt(orbit, m);
-    const long long tinyBits = wide ? -960 : -100;
-    const long long e = z.e < tinyBits ? z.e : 0;
-    const double re = reAt(z, e), im = imAt(z, e);
+    const bool tiny = z.e < tinyBits(wide);
+    const long long e = tiny ? z.e : ahead;
+    const double re = reAt(z, tiny ? z.e : 0), im = imAt(z, tiny ? z.e : 0);
     const float log2r = m < orbit.end ? table.log2Radius[size_t(m)] : -INFINITY;
     if (wide) {
         addDouble(re, words);
@@ -38,6 +46,20 @@ void addStep(const ReferenceOrbit& orbit, const BlaTable& table, int m, bool wid
         return;
     }
     words.insert(words.end(), {bitsOf(float(re)), bitsOf(float(im)), uint32_t(int32_t(e)), bitsOf(log2r)});
+}
+
+// Per step, how many steps on the next tiny Z lies (noTinyAhead: none).
+std::vector<int> stepsToTiny(const ReferenceOrbit& orbit, bool wide)
+{
+    std::vector<int> ahead(size_t(orbit.end) + 1, noTinyAhead);
+    int next = -1;
+    for (int m = orbit.end; m >= 0; --m) {
+        if (next >= 0) ahead[size_t(m)] = std::min(noTinyAhead, next - m);
+        const double larger = std::max(std::fabs(orbit.re[size_t(m)]), std::fabs(orbit.im[size_t(m)]));
+        const bool tiny = larger != 0 && (larger < std::ldexp(1.0, int(tinyBits(wide))) || referenceAt(orbit, m).e < tinyBits(wide));
+        if (tiny) next = m;
+    }
+    return ahead;
 }
 
 // Pads to whole rows; at least one, so that an empty table is a texture too.
@@ -94,7 +116,9 @@ DeepLayout layoutScene(DeepScene& scene, bool release)
         layout.refEnd[r] = orbit.end;
         layout.jumpStart[r] = static_cast<int>(layout.jumps.size() / 8);
         layout.jumpOrigin[r] = table.origin;
-        for (int m = 0; m <= orbit.end; ++m) addStep(orbit, table, m, layout.wide, layout.orbit);
+        const std::vector<int> ahead = stepsToTiny(orbit, layout.wide);
+        if (r == scene.references - 1) layout.zeroAhead = ahead[0];
+        for (int m = 0; m <= orbit.end; ++m) addStep(orbit, table, m, ahead[size_t(m)], layout.wide, layout.orbit);
         const size_t at = layout.jumps.size();
         layout.jumps.resize(at + table.nodes.size() * 8);
         if (!table.nodes.empty()) std::memcpy(&layout.jumps[at], table.nodes.data(), table.nodes.size() * sizeof(JumpNode));

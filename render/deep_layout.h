@@ -29,6 +29,7 @@ struct DeepLayout {
     int jumpRows = 0;
     int refStart[2] = {0, 0}, refEnd[2] = {0, 0}, jumpStart[2] = {0, 0}, jumpOrigin[2] = {0, 0};
     float widest = -INFINITY;  // the largest log2 radius of any jump
+    int zeroAhead = 0;         // the steps from step 0 of the reference rebases go to, to its first tiny Z
     bool wide = false;
 };
 
