@@ -57,7 +57,6 @@ uniform vec2r pixelSize;   // times 2^pixelExponent
 uniform int pixelExponent;
 uniform float widest;      // the largest log2 radius of any jump
 uniform int period;        // Mandelbrot: reference 0 ends where it came back to 0 (0: it does not)
-uniform int zeroAhead;     // at step 0 of the reference a rebase goes to: the steps to its first tiny Z
 
 uvec4 texelAt(usampler2D t, int k)
 {
@@ -69,6 +68,10 @@ struct Ref {
     int e;        // tiny Z: its exponent (below -100); else the steps to the next tiny Z (at least 1)
     float log2r;  // of the jump from this step
 };
+
+// Z = 0 counts as tiny: the step from it is d^2 + dc, all of whose terms
+// can be far apart, and rescaled floats would lose d^2 (s underflows).
+const int zeroStep = -(1 << 24);
 
 Ref refAt(int step)
 {
@@ -379,7 +382,7 @@ void main()
                 base = refStart[1];
                 end = refEnd[1];
 #endif
-                Z = Ref(vec2r(0.0), zeroAhead, -1e38);  // step 0 of either reference
+                Z = Ref(vec2r(0.0), zeroStep, -1e38);  // step 0 of either reference: 0
             }
 #if INTERIOR
             vec2 gap = z - test.saved;
@@ -418,7 +421,7 @@ void main()
                 base = refStart[1];
                 end = refEnd[1];
 #endif
-                Z = Ref(vec2r(0.0), zeroAhead, -1e38);
+                Z = Ref(vec2r(0.0), zeroStep, -1e38);
             }
             break;
         }

@@ -124,7 +124,6 @@ void setDeepUniforms(GLuint program, const DeepLayout& layout, const DeepScene& 
     glUniform1f(at("limit"), float(scene.limit));
     glUniform1f(at("widest"), layout.widest);
     glUniform1i(at("period"), scene.period);
-    glUniform1i(at("zeroAhead"), layout.zeroAhead);
     const DeepPixel pixel = deepPixel(scene, place);
     glUniform2f(at("pixelOffset"), float(pixel.offset[0]), float(pixel.offset[1]));
     if (layout.wide) glUniform2d(at("pixelSize"), pixel.size[0], pixel.size[1]);

@@ -22,6 +22,7 @@ void addDouble(double value, std::vector<uint32_t>& words)
 }
 
 constexpr int noTinyAhead = 1 << 24;
+constexpr int zeroExponent = -(1 << 24);  // the program's zeroStep
 
 long long tinyBits(bool wide)
 {
@@ -35,8 +36,9 @@ long long tinyBits(bool wide)
 void addStep(const ReferenceOrbit& orbit, const BlaTable& table, int m, int ahead, bool wide, std::vector<uint32_t>& words)
 {
     const ComplexExp z = referenceAt(orbit, m);
-    const bool tiny = z.e < tinyBits(wide);
-    const long long e = tiny ? z.e : ahead;
+    const bool zero = z.re == 0 && z.im == 0;
+    const bool tiny = zero || z.e < tinyBits(wide);
+    const long long e = zero ? zeroExponent : tiny ? z.e : ahead;
     const double re = reAt(z, tiny ? z.e : 0), im = imAt(z, tiny ? z.e : 0);
     const float log2r = m < orbit.end ? table.log2Radius[size_t(m)] : -INFINITY;
     if (wide) {
@@ -56,7 +58,7 @@ std::vector<int> stepsToTiny(const ReferenceOrbit& orbit, bool wide)
     for (int m = orbit.end; m >= 0; --m) {
         if (next >= 0) ahead[size_t(m)] = std::min(noTinyAhead, next - m);
         const double larger = std::max(std::fabs(orbit.re[size_t(m)]), std::fabs(orbit.im[size_t(m)]));
-        const bool tiny = larger != 0 && (larger < std::ldexp(1.0, int(tinyBits(wide))) || referenceAt(orbit, m).e < tinyBits(wide));
+        const bool tiny = larger < std::ldexp(1.0, int(tinyBits(wide))) || referenceAt(orbit, m).e < tinyBits(wide);
         if (tiny) next = m;
     }
     return ahead;
@@ -117,7 +119,6 @@ DeepLayout layoutScene(DeepScene& scene, bool release)
         layout.jumpStart[r] = static_cast<int>(layout.jumps.size() / 8);
         layout.jumpOrigin[r] = table.origin;
         const std::vector<int> ahead = stepsToTiny(orbit, layout.wide);
-        if (r == scene.references - 1) layout.zeroAhead = ahead[0];
         for (int m = 0; m <= orbit.end; ++m) addStep(orbit, table, m, ahead[size_t(m)], layout.wide, layout.orbit);
         const size_t at = layout.jumps.size();
         layout.jumps.resize(at + table.nodes.size() * 8);

@@ -3,9 +3,10 @@
 //
 // Both textures are RGBA32UI, rows of deepTextureWidth texels.
 // Orbit texture, per step m of reference r at refStart[r] + m: narrow
-// (floats): one texel, Z as two floats, Z's exponent (0 but where |Z| is
-// below 2^-100, whose mantissas then lie near 1), log2 of the radius of the
-// jump from m (a float, -infinity for none). Wide (doubles): two texels,
+// (floats): one texel, Z as two floats, then where |Z| is below 2^-100 (or
+// 0) its exponent (the mantissas then lie near 1; 0 has -2^24), elsewhere
+// the steps to the next such Z, and log2 of the radius of the jump from m
+// (a float, -infinity for none). Wide (doubles): two texels,
 // Z as two doubles, then the exponent and log2 radius (2^-960 there).
 // Jump texture, per step m with m - origin even, at jumpStart[r] + (m -
 // origin) / 2: a JumpNode (deep/bla.h), two texels.
@@ -29,7 +30,6 @@ struct DeepLayout {
     int jumpRows = 0;
     int refStart[2] = {0, 0}, refEnd[2] = {0, 0}, jumpStart[2] = {0, 0}, jumpOrigin[2] = {0, 0};
     float widest = -INFINITY;  // the largest log2 radius of any jump
-    int zeroAhead = 0;         // the steps from step 0 of the reference rebases go to, to its first tiny Z
     bool wide = false;
 };
 
