@@ -14,15 +14,6 @@ void centreOf(const Big& lo, const Big& hi, Big& centre)
     mpfr_div_2ui(centre.v, centre.v, 1, MPFR_RNDN);
 }
 
-// (hi - lo) / pixels at any depth.
-FloatExp sideOf(const Big& lo, const Big& hi, int pixels)
-{
-    Big side(std::max(lo.precision(), hi.precision()));
-    mpfr_sub(side.v, hi.v, lo.v, MPFR_RNDN);
-    mpfr_div_si(side.v, side.v, pixels, MPFR_RNDN);
-    return floatExpOf(side);
-}
-
 bool computeOrbits(const DeepRequest& r, long precision, const std::atomic<bool>* cancel, DeepScene& s,
                    std::atomic<double>* progress)
 {
@@ -35,6 +26,14 @@ bool computeOrbits(const DeepRequest& r, long precision, const std::atomic<bool>
 }
 
 }  // namespace
+
+FloatExp pixelSideOf(const Big& lo, const Big& hi, int pixels)
+{
+    Big side(std::max(lo.precision(), hi.precision()));
+    mpfr_sub(side.v, hi.v, lo.v, MPFR_RNDN);
+    mpfr_div_si(side.v, side.v, pixels, MPFR_RNDN);
+    return floatExpOf(side);
+}
 
 bool deepDrawable(const DeepView& view, int width, int height)
 {
@@ -64,8 +63,8 @@ bool prepareScene(const DeepRequest& r, const std::atomic<bool>* cancel, DeepSce
     s.width = r.width;
     s.height = r.height;
     s.limit = r.limit > 0 ? r.limit : iterationLimit(log2PixelSize(r.view, r.width, r.height), deepLimitCap);
-    s.pixelWidth = sideOf(r.view.left, r.view.right, r.width);
-    s.pixelHeight = sideOf(r.view.bottom, r.view.top, r.height);
+    s.pixelWidth = pixelSideOf(r.view.left, r.view.right, r.width);
+    s.pixelHeight = pixelSideOf(r.view.bottom, r.view.top, r.height);
     const FloatExp halfW = s.pixelWidth * floatExp(0.5 * r.width), halfH = s.pixelHeight * floatExp(0.5 * r.height);
     s.dcMax = floatExp(std::hypot(halfW.m, std::ldexp(halfH.m, int(std::max(-2000LL, halfH.e - halfW.e)))), halfW.e);
     // A Julia constant keeps the precision it was picked at, however

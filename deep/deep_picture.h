@@ -48,6 +48,9 @@ struct DeepScene {
     double seconds = 0;        // spent computing the orbits and tables
 };
 
+// (hi - lo) / pixels at any depth: the side of one pixel along an axis.
+FloatExp pixelSideOf(const Big& lo, const Big& hi, int pixels);
+
 // Whether the GPU path can draw the view at all: pixels, and no deeper
 // than 2^-deepDepthBits.
 bool deepDrawable(const DeepView& view, int width, int height);

@@ -30,11 +30,11 @@ DeepRequest requestAt(bool julia, const char* re, const char* im, const char* ex
 // Sampled pixels below the editor, coloured from MPFR's counts through the
 // window's default table, against the window: within 3 levels but for a few
 // (a count on a knife's edge may land a step apart).
-AssertionResult showsMpfrColours(const Image& shown, const DeepRequest& r, int windowNumber)
+AssertionResult showsMpfrColours(const Image& shown, const DeepRequest& r, int windowNumber, int borderStride = 1)
 {
     DeepScene s;
     if (!prepareScene(r, nullptr, s)) return AssertionFailure() << "no scene";
-    const double mu0 = mpfrColourOffset(r, s);
+    const double mu0 = mpfrColourOffset(r, s, borderStride);
     const std::vector<float> table = defaults(windowNumber).colourTable;
     std::mt19937 random(11);
     int off = 0;
@@ -58,6 +58,19 @@ TEST(DeepViewer, OpensAtSharedLocationsAndDrawsThemAsMpfrCounts)
     EXPECT_TRUE(showsMpfrColours(x.capture(program.mandelbrot()), requestAt(false, "0", "1", "1e-30"), 1));
     EXPECT_TRUE(showsMpfrColours(x.capture(program.julia()), requestAt(true, "0", "1", "1e-40", "0", "1"), 2));
     x.typeKey(program.julia(), XK_Escape);
+    EXPECT_TRUE(program.endsCleanly());
+}
+
+// Past 1e-1000, far below double's range: the window's picture as MPFR
+// has it (its border sampled every 8th pixel for the colour offset).
+TEST(DeepViewer, OpensPast1e1000)
+{
+    XConnection x;
+    Program program(true, {"--mandelbrot", "0", "1", "1e-1500"});
+    ASSERT_TRUE(program.ready(x));
+    EXPECT_TRUE(showsMpfrColours(x.capture(program.mandelbrot()), requestAt(false, "0", "1", "1e-1500"), 1, 8));
+    EXPECT_EQ(program.output().find("Zu tief"), std::string::npos) << program.output();
+    x.typeKey(program.mandelbrot(), XK_Escape);
     EXPECT_TRUE(program.endsCleanly());
 }
 

@@ -73,14 +73,16 @@ inline double rankCorrelation(const std::vector<std::pair<double, double>>& pair
 }
 
 // mu0 of a picture from the smallest escaping count m on its border: 3
-// below it up to m = 3, 1 below from m = 11, linearly in between.
-inline double mpfrColourOffset(const DeepRequest& r, const DeepScene& s)
+// below it up to m = 3, 1 below from m = 11, linearly in between. Every
+// stride-th border pixel (deep down MPFR is slow; counts there vary
+// smoothly along the border).
+inline double mpfrColourOffset(const DeepRequest& r, const DeepScene& s, int stride = 1)
 {
     double least = 1e300;
-    for (int i = 0; i < r.width; ++i)
+    for (int i = 0; i < r.width; i += stride)
         for (int j : {0, r.height - 1})
             if (const double c = mpfrCount(r, s, i, j); c >= 0) least = std::min(least, c);
-    for (int j = 1; j < r.height - 1; ++j)
+    for (int j = 1; j < r.height - 1; j += stride)
         for (int i : {0, r.width - 1})
             if (const double c = mpfrCount(r, s, i, j); c >= 0) least = std::min(least, c);
     return std::max(0.0, least - 3.0 + 2.0 * std::clamp((least - 3.0) / 8.0, 0.0, 1.0));
