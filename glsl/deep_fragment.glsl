@@ -202,13 +202,13 @@ bool contracted(float mantissa, int exponent)  // below 1/4, a product of square
     return exponent < -1;
 }
 
-bool settles(inout CycleTest t, Return r, vec2 z, int n, float factors)
+bool settles(inout CycleTest t, Return r, vec2 z, int n, float factors, int factorsExponent)
 {
     int e;
     float atReturn = frexp(t.mantissa * r.factors, e);
     bool returned = r.n > t.firstSave && contracted(atReturn, t.exponent + e);
     if (returned && r.n - t.lastSave == t.candidate && r.gap < max(0.25 * t.candidateGap, 1e-12)) return true;
-    contract(t.mantissa, t.exponent, factors, 0);
+    contract(t.mantissa, t.exponent, factors, factorsExponent);
     if (returned) {
         t.candidate = r.n - t.lastSave;
         t.candidateGap = r.gap;
@@ -216,6 +216,7 @@ bool settles(inout CycleTest t, Return r, vec2 z, int n, float factors)
         t.lastSave = r.n;
         t.nextSave = 2 * n;
         t.mantissa = frexp(factors / r.factors, t.exponent);
+        t.exponent += factorsExponent;
         return false;
     }
     if (t.candidate > 0 && n - t.lastSave >= t.candidate) {
@@ -340,6 +341,7 @@ void main()
         vec2r ku = shifted(u, ec - e);
 #endif
         float factors = 1.0;
+        int factorsExponent = 0;  // where a careful step multiplied in a tiny |2 z|^2
         Return back = Return(0, vec2(0.0), 0.0, 1.0);
         // Plain steps while the reference's next Z is not tiny (Z.e counts
         // the steps to the next tiny one), then at most one step in
@@ -396,7 +398,12 @@ void main()
         bool careful = !escaped && !stopped && Z.e < 2 && n < lim;
         while (careful) {
 #if INTERIOR
-            factors *= 4.0 * max(r2, 1.0 / 131072.0);
+            // |2 z|^2 at any magnitude: at a deep minibrot's return z is far
+            // below float's range, and that factor is what contracts.
+            vec2r zw;
+            int ze;
+            sum3(Z.z, min(Z.e, 0), w, e, vec2r(0.0), none, zw, ze);
+            contract(factors, factorsExponent, 4.0 * float(dot(zw, zw)), 2 * ze);
 #endif
             if (Z.e < 0) carefulStep(Z, w, e, u, ec);
             else w = cmul(2.0 * Z.z + s * w, w) + ku;
@@ -433,8 +440,8 @@ void main()
 #endif
         normalise(w, e, floorE);
 #if INTERIOR
-        contract(returns.mantissa, returns.exponent, factors, 0);
-        settled = settled || (!escaped && settles(test, back, z, n, factors));
+        contract(returns.mantissa, returns.exponent, factors, factorsExponent);
+        settled = settled || (!escaped && settles(test, back, z, n, factors, factorsExponent));
 #endif
     }
     float mu = escaped ? max(float(n) - log2(log2(r2)) + 3.0, 0.0) : settled ? -1.0 : -2.0;
