@@ -14,6 +14,7 @@ struct Options {
     std::string viewer;  // the viewer binary, for the Esc figure (needs a display)
     int repeats = 3;
     int samples = 200;   // pixels checked against MPFR per view
+    bool memory = false; // the peak memory at a limit of 10,000,000
 };
 
 struct DeepView {
@@ -40,6 +41,8 @@ DeepRequest requestOf(const DeepView& view);
 
 bool runDeepViews(const Options& o);   // deep_views.cpp
 void runCpuExplorer(const Options& o); // cpu_explorer.cpp
+void runMemory(const Options& o);      // deep_memory.cpp
+int drawWithLimit(int limit);          // deep_memory.cpp: the child's part
 bool runFloatViews(const Options& o);  // float_views.cpp
 void runEscLatency(const Options& o);  // esc_latency.cpp
 

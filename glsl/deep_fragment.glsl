@@ -33,6 +33,12 @@
 // iteration limit, are the float programs' own, so the pictures meet at the
 // switch between them.
 
+#if SKIP
+const int roundSteps = 8;
+#else
+const int roundSteps = 32;
+#endif
+
 #if WIDE
 #define real double
 #define vec2r dvec2
@@ -189,7 +195,8 @@ struct Return {
     int n;             // 0: none
     vec2 z;
     float gap;         // squared distance
-    float factors;     // the round's contraction up to it
+    float factors;     // the round's contraction up to it: factors 2^factorsExponent
+    int factorsExponent;
 };
 
 CycleTest startTest(vec2 z)
@@ -206,7 +213,7 @@ bool settles(inout CycleTest t, Return r, vec2 z, int n, float factors, int fact
 {
     int e;
     float atReturn = frexp(t.mantissa * r.factors, e);
-    bool returned = r.n > t.firstSave && contracted(atReturn, t.exponent + e);
+    bool returned = r.n > t.firstSave && contracted(atReturn, t.exponent + e + r.factorsExponent);
     if (returned && r.n - t.lastSave == t.candidate && r.gap < max(0.25 * t.candidateGap, 1e-12)) return true;
     contract(t.mantissa, t.exponent, factors, factorsExponent);
     if (returned) {
@@ -216,7 +223,7 @@ bool settles(inout CycleTest t, Return r, vec2 z, int n, float factors, int fact
         t.lastSave = r.n;
         t.nextSave = 2 * n;
         t.mantissa = frexp(factors / r.factors, t.exponent);
-        t.exponent += factorsExponent;
+        t.exponent += factorsExponent - r.factorsExponent;
         return false;
     }
     if (t.candidate > 0 && n - t.lastSave >= t.candidate) {
@@ -342,15 +349,17 @@ void main()
 #endif
         float factors = 1.0;
         int factorsExponent = 0;  // where a careful step multiplied in a tiny |2 z|^2
-        Return back = Return(0, vec2(0.0), 0.0, 1.0);
+        Return back = Return(0, vec2(0.0), 0.0, 1.0, 0);
         // Plain steps while the reference's next Z is not tiny (Z.e counts
         // the steps to the next tiny one), then at most one step in
         // floatexp, outside the loop: llvmpipe runs every branch of a
         // group, and a floatexp path among the plain steps cost them four
         // times their own time.
         // Rounds end where jumps start (every 8th step from the table's
-        // origin), so that a round after a rebase is one step long.
-        int run = min(8 - ((m - jumpOrigin[ref]) & 7), Z.e - 1);
+        // origin), so that a round after a rebase is one step long; without
+        // jumps they are 32 steps long, the round's own work (renormalising,
+        // the cycle test) spread thinner.
+        int run = min(roundSteps - ((m - jumpOrigin[ref]) & (roundSteps - 1)), Z.e - 1);
         bool stopped = false;
         bool atNucleus = false;
         for (int k = 0; k < run && n < lim; ++k) {
@@ -359,6 +368,8 @@ void main()
             // too large only delays the cycle test, one too small could stop
             // an escaping orbit.
             factors *= 4.0 * max(r2, 1.0 / 131072.0);
+            // Eight factors stay within float's range, 32 need not.
+            if ((k & 7) == 7) contract(factors, factorsExponent, 1.0, 0);
 #endif
             w = cmul(2.0 * Z.z + s * w, w) + ku;
             ++m;
@@ -389,7 +400,7 @@ void main()
 #if INTERIOR
             vec2 gap = z - test.saved;
             float g2 = dot(gap, gap);
-            if (g2 < 1e-8 && back.n == 0) back = Return(n, z, g2, factors);
+            if (g2 < 1e-8 && back.n == 0) back = Return(n, z, g2, factors, factorsExponent);
 #endif
             // A new e (or a new reference) needs the round's s and k again.
             if (stopped) break;
