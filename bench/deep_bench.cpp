@@ -48,8 +48,9 @@ int main(int argc, char** argv)
         else if (!std::strcmp(argv[i], "--repeats") && i + 1 < argc) o.repeats = std::max(1, std::atoi(argv[++i]));
         else if (!std::strcmp(argv[i], "--samples") && i + 1 < argc) o.samples = std::max(0, std::atoi(argv[++i]));
         else if (!std::strcmp(argv[i], "--memory")) o.memory = true;
+        else if (!std::strcmp(argv[i], "--format") && i + 1 < argc) o.format = argv[++i];
         else if (!std::strcmp(argv[i], "--draw-with-limit") && i + 1 < argc) return drawWithLimit(std::atoi(argv[++i]));
-        else return std::printf("usage: fraktale_deep_bench [--view TEXT] [--repeats N] [--samples N] [--viewer PATH] [--memory]\n"), 2;
+        else return std::printf("usage: fraktale_deep_bench [--view TEXT] [--repeats N] [--samples N] [--viewer PATH] [--memory] [--format floats|doubles]\n"), 2;
     }
     HeadlessGl gl;
     std::string error;

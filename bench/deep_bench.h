@@ -15,6 +15,7 @@ struct Options {
     int repeats = 3;
     int samples = 200;   // pixels checked against MPFR per view
     bool memory = false; // the peak memory at a limit of 10,000,000
+    std::string format;  // "floats" or "doubles": every view in that format, not the rule's
 };
 
 struct DeepView {

@@ -205,6 +205,7 @@ bool measure(const DeepView& v, const Options& o, GLuint table)
     const auto start = Clock::now();
     if (!prepareScene(r, nullptr, gpu.scene)) return std::printf("%s: not drawable\n", v.name.c_str()), false;
     const double referenceMs = msSince(start);
+    if (o.format == "floats" || o.format == "doubles") gpu.scene.format.wide = o.format == "doubles";
     DeepScene kept = gpu.scene;  // the yardstick's copy of the orbits
     DeepPrograms programs;
     programs.folder = FRAKTALE_BINARY_DIR "/";

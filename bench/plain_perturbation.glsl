@@ -9,7 +9,8 @@ uniform usampler2D orbit;
 uniform int refStart[2];
 uniform int refEnd[2];
 uniform float limit;
-uniform vec2 pixelOffset;
+uniform vec2 pixelOffset;  // render/deep_layout.h, DeepPixel
+uniform float stride;
 uniform dvec2 pixelSize;
 uniform int pixelExponent;
 
@@ -26,7 +27,7 @@ dvec2 cmul(dvec2 a, dvec2 b)
 
 void main()
 {
-    dvec2 dc = dvec2(gl_FragCoord.xy + pixelOffset) * ldexp(pixelSize, ivec2(pixelExponent));
+    dvec2 dc = dvec2(floor(gl_FragCoord.xy) * stride + pixelOffset) * ldexp(pixelSize, ivec2(pixelExponent));
     int base = refStart[0];
     int end = refEnd[0];
     int lim = int(limit);

@@ -17,6 +17,7 @@ struct Builder {
     bool withDc;
     FloatExp dcMax, epsilon;
     BlaTable& table;
+    FloatExp least;  // a jump kept must reach at least this far
 
     Map single(int m) const
     {
@@ -65,7 +66,7 @@ struct Builder {
         const Map left = visit(l - 1, 2 * j), right = visit(l - 1, 2 * j + 1);
         if (!left.valid || !right.valid || first + (1LL << l) >= orbit.end) return Map{};
         const Map map = merge(left, right);
-        if (!isZero(map.radius)) keep(int(first), l, map);
+        if (least < map.radius) keep(int(first), l, map);
         return map;
     }
 };
@@ -80,7 +81,10 @@ BlaTable buildBla(const ReferenceOrbit& orbit, bool withDc, FloatExp dcMax, doub
     t.nodes.assign(size_t(std::max(0, orbit.end - t.origin + 1)) / 2, JumpNode{});
     int top = 0;
     while ((1LL << top) < orbit.end) ++top;
-    Builder builder{orbit, withDc, dcMax, floatExp(epsilon), t};
+    // A jump that only a pixel 1/256 of the picture's half-diagonal from
+    // the reference could take (and only at its first steps) is of no use:
+    // a shorter one with a wider radius serves more pixels.
+    Builder builder{orbit, withDc, dcMax, floatExp(epsilon), t, dcMax * floatExp(1.0 / 256)};
     builder.visit(top, 0);
     return t;
 }

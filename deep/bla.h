@@ -14,7 +14,9 @@
 //
 // Each step m keeps one jump, the longest that starts there (the highest
 // level l with m - origin a multiple of 2^l) among those that land before the
-// reference's last step and that some pixel can take (R > 0): a fragment
+// reference's last step and that pixels can take (R above dcMax / 256: a
+// jump only the pixels next to the reference could take, at their first
+// steps, would shut out a shorter one that serves the picture): a fragment
 // tries only that one, and after a failure takes exact steps, climbing
 // back through jumps of growing length. The tree is walked depth first, so
 // only its spine is ever held; what is kept is what the GPU reads: per

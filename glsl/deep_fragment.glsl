@@ -58,7 +58,8 @@ uniform int refEnd[2];     // last step of each reference
 uniform int jumpStart[2];  // the first node of each reference
 uniform int jumpOrigin[2]; // the first step a node starts at (nodes every other step from there)
 uniform float limit;
-uniform vec2 pixelOffset;  // gl_FragCoord + pixelOffset: the fragment's pixel from the reference point, in pixelSize
+uniform vec2 pixelOffset;  // floor(gl_FragCoord) stride + pixelOffset: the fragment's pixel from the reference point, in pixels
+uniform float stride;      // 1, or the lattice's step
 uniform vec2r pixelSize;   // times 2^pixelExponent
 uniform int pixelExponent;
 uniform float widest;      // the largest log2 radius of any jump
@@ -281,7 +282,7 @@ bool periodSettles(inout PeriodTest p, vec2r w, int e)
 
 void main()
 {
-    vec2r u = vec2r(gl_FragCoord.xy + pixelOffset) * pixelSize;
+    vec2r u = vec2r(floor(gl_FragCoord.xy) * stride + pixelOffset) * pixelSize;
     int ec = pixelExponent;
     int ref = 0;
     int base = refStart[0];

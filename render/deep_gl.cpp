@@ -126,6 +126,7 @@ void setDeepUniforms(GLuint program, const DeepLayout& layout, const DeepScene& 
     glUniform1i(at("period"), scene.period);
     const DeepPixel pixel = deepPixel(scene, place);
     glUniform2f(at("pixelOffset"), float(pixel.offset[0]), float(pixel.offset[1]));
+    glUniform1f(at("stride"), float(pixel.stride));
     if (layout.wide) glUniform2d(at("pixelSize"), pixel.size[0], pixel.size[1]);
     else glUniform2f(at("pixelSize"), float(pixel.size[0]), float(pixel.size[1]));
     glUniform1i(at("pixelExponent"), pixel.exponent);

@@ -83,10 +83,10 @@ void drop(std::vector<T>& v)
 DeepPixel deepPixel(const DeepScene& scene, TargetPlace place)
 {
     DeepPixel p;
-    const double stride = std::max(1, place.stride);
-    p.offset[0] = (place.originX + 0.5 - 0.5 * scene.width) / stride - 0.5;
-    p.offset[1] = (place.originY + 0.5 - 0.5 * scene.height) / stride - 0.5;
-    const FloatExp w = scene.pixelWidth * floatExp(stride), h = scene.pixelHeight * floatExp(stride);
+    p.stride = std::max(1, place.stride);
+    p.offset[0] = place.originX + 0.5 - 0.5 * scene.width;
+    p.offset[1] = place.originY + 0.5 - 0.5 * scene.height;
+    const FloatExp w = scene.pixelWidth, h = scene.pixelHeight;
     p.exponent = int(std::max<long long>(w.e, h.e));
     p.size[0] = std::ldexp(w.m, int(std::max<long long>(w.e - p.exponent, -2000)));
     p.size[1] = std::ldexp(h.m, int(std::max<long long>(h.e - p.exponent, -2000)));

@@ -41,13 +41,16 @@ struct TargetPlace {
     int stride = 1;
 };
 
-// What the program is told of its pixels: gl_FragCoord + offset is the
-// fragment's pixel centre from the reference in units of size (a pixel
-// times the stride), size as mantissas of 2^exponent (both axes alike).
+// What the program is told of its pixels: floor(gl_FragCoord) stride +
+// offset is the fragment's pixel centre from the reference in pixels (an
+// integer and a half, exact in floats, so that a lattice's pixel is the
+// whole picture's bit for bit), size the pixel as mantissas of 2^exponent
+// (both axes alike).
 struct DeepPixel {
     double offset[2] = {0, 0};
     double size[2] = {0, 0};
     int exponent = 0;
+    int stride = 1;
 };
 DeepPixel deepPixel(const DeepScene& scene, TargetPlace place);
 

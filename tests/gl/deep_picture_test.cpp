@@ -153,6 +153,40 @@ TEST_F(DeepPictures, SampledPixelsAsMpfrHasThem)
     }
 }
 
+// A lattice of every other pixel (stride 2, from an odd origin) and one of
+// every third are the whole picture's pixels at those places, bit for bit
+// (the pixel's offset is an exact float, times the same pixel size):
+// the coarse-to-fine viewer draws such lattices first. Below float's range
+// too (1e-1100), where the pixel's exponent carries the stride.
+TEST_F(DeepPictures, LatticesAreEveryStrideThPixel)
+{
+    for (const DeepCase& c : {DeepCase{"", false, nucleus179Re, nucleus179Im, "3e-19", "0", "0", 96, 64},
+                              DeepCase{"", true, "0", "1", "1e-1100", "0", "1", 60, 60}}) {
+        const DeepRequest r = requestFor(c);
+        DeepGpuScene gpu;
+        ASSERT_TRUE(prepareScene(r, nullptr, gpu.scene));
+        CountTarget target, lattice;
+        const std::vector<float> whole = drawWhole(gpu, target);
+        for (const TargetPlace place : {TargetPlace{1, 0, 2}, TargetPlace{2, 1, 3}}) {
+            const int w = (c.width - place.originX + place.stride - 1) / place.stride;
+            const int h = (c.height - place.originY + place.stride - 1) / place.stride;
+            ASSERT_TRUE(resizeTarget(lattice, w, h));
+            drawSceneCounts(gpu, lattice, place, 0, 0, w, h);
+            std::vector<float> coarse(size_t(w) * h);
+            readCounts(lattice, 0, 0, w, h, coarse.data());
+            int differ = 0;
+            for (int j = 0; j < h; ++j)
+                for (int i = 0; i < w; ++i)
+                    differ += coarse[size_t(j) * w + i] !=
+                              whole[size_t(place.originY + j * place.stride) * c.width + place.originX + i * place.stride];
+            EXPECT_EQ(differ, 0) << "stride " << place.stride << (c.julia ? " Julia" : " Mandelbrot");
+        }
+        releaseTarget(lattice);
+        releaseTarget(target);
+        releaseScene(gpu);
+    }
+}
+
 // The viewer's parts (border first, then rows in pieces sized by time)
 // cover the picture exactly once: what they leave equals the whole.
 TEST_F(DeepPictures, PartsMakeThePictureDrawnWhole)

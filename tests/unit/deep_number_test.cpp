@@ -57,8 +57,8 @@ TEST(DeepNumbers, ComplexExpKeepsBothParts)
 
 // A lattice of every stride-th pixel: target pixel (i, j) is the
 // picture's pixel (origin + i stride, ...), whose centre lies (p + 0.5 -
-// W / 2) pixels from the reference; the program takes gl_FragCoord (i +
-// 0.5) + offset in units of stride pixels. Pixel sizes of 2^-5000 and
+// W / 2) pixels from the reference; the program takes floor(gl_FragCoord)
+// stride + offset, gl_FragCoord being i + 0.5. Pixel sizes of 2^-5000 and
 // unequal sides keep one exponent.
 TEST(DeepNumbers, LatticePixelsLieWhereThePictureHasThem)
 {
@@ -69,7 +69,8 @@ TEST(DeepNumbers, LatticePixelsLieWhereThePictureHasThem)
         const DeepPixel p = deepPixel(scene, place);
         for (int i : {0, 1, 7, 199})
             for (int j : {0, 3, 149}) {
-                const double x = (i + 0.5 + p.offset[0]) * p.size[0], y = (j + 0.5 + p.offset[1]) * p.size[1];
+                const double x = (std::floor(i + 0.5) * p.stride + p.offset[0]) * p.size[0];
+                const double y = (std::floor(j + 0.5) * p.stride + p.offset[1]) * p.size[1];
                 const int px = place.originX + i * place.stride, py = place.originY + j * place.stride;
                 ASSERT_DOUBLE_EQ(x, (px + 0.5 - 400) * 0.75 * std::ldexp(1.0, -5000 - p.exponent)) << place.stride << " " << i;
                 ASSERT_DOUBLE_EQ(y, (py + 0.5 - 300) * 0.625 * std::ldexp(1.0, -5001 - p.exponent)) << place.stride << " " << j;
