@@ -251,10 +251,13 @@ int jumpTarget(CycleTest t, int lim)
 
 // Where the reference ends at a minibrot's nucleus every interior pixel
 // comes back to it once a period, whatever the period: d there (z, as Z is
-// 0) is compared with the last return's. Two returns in a row that come
-// closer (relative gap below 1e-4, then below half the last) over periods
-// that contracted settle the orbit. A period of 10,000 is recognised in a
-// few periods instead of Brent's powers of two.
+// 0) is compared with the last return's. Two returns in a row within 1e-3
+// of the last (relative; float arithmetic over a period leaves about 2^-12
+// of noise, so a gap that must keep shrinking would stall there) over
+// periods whose derivative is below 1 settle the orbit (the cycle is
+// attracting). Outside the minibrot, where orbits linger near its edge,
+// the derivative is about 1 or more and the returns drift apart. A period of 10,000 is recognised in a few periods instead of
+// Brent's powers of two.
 struct PeriodTest {
     vec2r w;           // d at the last return, times 2^e
     int e;
@@ -270,8 +273,8 @@ bool periodSettles(inout PeriodTest p, vec2r w, int e)
     e += k;
     vec2r apart = shifted(w, e - p.e) - p.w;
     float gap = p.w == vec2r(0.0) ? 1e30 : float(dot(apart, apart) / dot(p.w, p.w));
-    bool closer = contracted(p.mantissa, p.exponent) && gap < 1e-8 && gap < 0.25 * p.gap;
-    bool settled = closer && p.gap < 1e-8;
+    bool closer = p.exponent <= 0 && gap < 1e-6;
+    bool settled = closer && p.gap < 1e-6;
     p.gap = closer ? gap : 1e30;
     p.w = w;
     p.e = e;

@@ -123,6 +123,8 @@ TEST_F(DeepPictures, SampledPixelsAsMpfrHasThem)
         {"Mandelbrot at the Misiurewicz point i, 1e-30", false, "0", "1", "1e-30", "0", "0", 160, 120},
         {"Mandelbrot at i, 1e-100", false, "0", "1", "1e-100", "0", "0", 120, 120},
         {"period-179 minibrot, 1e-19", false, nucleus179Re, nucleus179Im, "1e-19", "0", "0", 128, 128},
+        {"period-179 minibrot filling the view: outside its edge orbits linger for periods", false, nucleus179Re,
+         nucleus179Im, "3e-20", "0", "0", 96, 96},
         {"the minibrot off centre: interior orbits pass 0 nearer than the reference", false,
          "-0.74056003555822763207239202475945653", "0.13259112153701780013935396728619601", "2e-19", "0", "0", 128, 128},
         {"seahorse valley, 1e-14: long orbits near repelling cycles", false, "-0.743643887037158704752191506114774",
