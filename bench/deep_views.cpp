@@ -39,6 +39,8 @@ const std::vector<DeepView>& deepViews()
         {"seahorse valley, extent 1e-14", false, "-0.743643887037158704752191506114774",
          "0.131825904205311970493132056385139", "1e-14", "0", "0"},
         {"Misiurewicz point i, extent 1e-30", false, "0", "1", "1e-30", "0", "0"},
+        {"Misiurewicz point M(23,2), extent 1e-15 (the CPU-explorer view)", false, "-0.77661059259970185656",
+         "0.13460896167502816605", "1e-15", "0", "0"},
         {"Misiurewicz point i, extent 1e-100", false, "0", "1", "1e-100", "0", "0"},
         {"period-179 minibrot (2.5e-20 across), extent 1e-19", false,
          "-0.7405600355582276320723920247594565056074014536949824422330334653941101447501815",

@@ -5,7 +5,7 @@
 // rebases as the product does. Built with JULIA 0 or 1 after
 // #version 400 compatibility.
 
-uniform usampler2D orbit;
+uniform usamplerBuffer orbit;
 uniform int refStart[2];
 uniform int refEnd[2];
 uniform float limit;
@@ -16,7 +16,7 @@ uniform int pixelExponent;
 
 dvec2 referenceAt(int step)
 {
-    uvec4 w = texelFetch(orbit, ivec2((2 * step) & 4095, (2 * step) >> 12), 0);
+    uvec4 w = texelFetch(orbit, 2 * step);
     return dvec2(packDouble2x32(w.xy), packDouble2x32(w.zw));
 }
 

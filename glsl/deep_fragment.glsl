@@ -33,11 +33,7 @@
 // iteration limit, are the float programs' own, so the pictures meet at the
 // switch between them.
 
-#if SKIP
-const int roundSteps = 8;
-#else
 const int roundSteps = 32;
-#endif
 
 #if WIDE
 #define real double
@@ -51,8 +47,8 @@ const int plainExponent = -60;
 const int lowest = -125;
 #endif
 
-uniform usampler2D orbit;  // per step: Z (mantissas), Z's exponent, log2 of the jump's radius
-uniform usampler2D jumps;  // per other step two texels: A, B (float mantissas); their exponents, the jump's level
+uniform usamplerBuffer orbit;  // per step: Z (mantissas), Z's exponent, log2 of the jump's radius
+uniform usamplerBuffer jumps;  // per other step two texels: A, B (float mantissas); their exponents, the jump's level
 uniform int refStart[2];   // step 0 of each reference, in steps from the texture's start
 uniform int refEnd[2];     // last step of each reference
 uniform int jumpStart[2];  // the first node of each reference
@@ -65,9 +61,9 @@ uniform int pixelExponent;
 uniform float widest;      // the largest log2 radius of any jump
 uniform int period;        // Mandelbrot: reference 0 ends where it came back to 0 (0: it does not)
 
-uvec4 texelAt(usampler2D t, int k)
+uvec4 texelAt(usamplerBuffer t, int k)
 {
-    return texelFetch(t, ivec2(k & 4095, k >> 12), 0);  // rows of 4096 texels
+    return texelFetch(t, k);
 }
 
 struct Ref {
@@ -359,21 +355,22 @@ void main()
         // floatexp, outside the loop: llvmpipe runs every branch of a
         // group, and a floatexp path among the plain steps cost them four
         // times their own time.
-        // Rounds end where jumps start (every 8th step from the table's
-        // origin), so that a round after a rebase is one step long; without
-        // jumps they are 32 steps long, the round's own work (renormalising,
-        // the cycle test) spread thinner.
+        // Rounds end where long jumps start (every 32nd step from the
+        // table's origin), so that a round after a rebase is one step long.
+        // Rounds of 8 found more jumps but cost more than they saved: the
+        // round's own work (renormalising, the cycle test) was spread
+        // thinner.
         int run = min(roundSteps - ((m - jumpOrigin[ref]) & (roundSteps - 1)), Z.e - 1);
         bool stopped = false;
         bool atNucleus = false;
         for (int k = 0; k < run && n < lim; ++k) {
 #if INTERIOR
-            // |2 z|^2 of the step from z; near 0 the bound 2^-15: a factor
-            // too large only delays the cycle test, one too small could stop
-            // an escaping orbit.
-            factors *= 4.0 * max(r2, 1.0 / 131072.0);
-            // Eight factors stay within float's range, 32 need not.
-            if ((k & 7) == 7) contract(factors, factorsExponent, 1.0, 0);
+            // |2 z|^2 of the step from z; near 0 the bound 2^-15, and the
+            // round's product kept above 1e-30 (32 steps can pass float's
+            // range): a factor too large only delays the cycle test, one too
+            // small could stop an escaping orbit. (Where z is truly tiny the
+            // step is a careful one, whose factor is exact.)
+            factors = max(factors * 4.0 * max(r2, 1.0 / 131072.0), 1e-30);
 #endif
             w = cmul(2.0 * Z.z + s * w, w) + ku;
             ++m;

@@ -65,17 +65,6 @@ void setTexture2D(GLenum unit, GLuint texture)
     glActiveTexture(GL_TEXTURE0);
 }
 
-void uploadTexture(GLuint& texture, GLint format, GLenum layout, GLenum type, int rows, const void* data)
-{
-    if (!texture) glGenTextures(1, &texture);
-    glBindTexture(GL_TEXTURE_2D, texture);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
-    glTexImage2D(GL_TEXTURE_2D, 0, format, deepTextureWidth, rows, 0, layout, type, data);
-    glBindTexture(GL_TEXTURE_2D, 0);
-}
-
 // A pass over target pixels in their own units: one unit per pixel, origin
 // at the bottom-left, whatever the window's projection was.
 struct PixelSpace {
@@ -197,13 +186,38 @@ void releaseTarget(CountTarget& t)
     t = CountTarget{};
 }
 
+namespace {
+
+// A texture buffer of RGBA32UI texels: one fetch, no rows to address (a
+// 2D texture's fetch cost llvmpipe more than the step's arithmetic).
+void uploadBuffer(GLuint& texture, GLuint& buffer, const std::vector<uint32_t>& words)
+{
+    if (!buffer) glGenBuffers(1, &buffer);
+    if (!texture) glGenTextures(1, &texture);
+    glBindBuffer(GL_TEXTURE_BUFFER, buffer);
+    glBufferData(GL_TEXTURE_BUFFER, GLsizeiptr(words.size() * sizeof(uint32_t)), words.data(), GL_STATIC_DRAW);
+    glBindBuffer(GL_TEXTURE_BUFFER, 0);
+    glBindTexture(GL_TEXTURE_BUFFER, texture);
+    glTexBuffer(GL_TEXTURE_BUFFER, GL_RGBA32UI, buffer);
+    glBindTexture(GL_TEXTURE_BUFFER, 0);
+}
+
+void setBuffer(GLenum unit, GLuint texture)
+{
+    glActiveTexture(unit);
+    glBindTexture(GL_TEXTURE_BUFFER, texture);
+    glActiveTexture(GL_TEXTURE0);
+}
+
+}  // namespace
+
 bool uploadLayout(DeepTextures& t, const DeepLayout& layout)
 {
     GLint most = 0;
-    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &most);
-    if (std::max(layout.orbitRows, layout.jumpRows) > most) return false;
-    uploadTexture(t.orbit, GL_RGBA32UI, GL_RGBA_INTEGER, GL_UNSIGNED_INT, layout.orbitRows, layout.orbit.data());
-    uploadTexture(t.jumps, GL_RGBA32UI, GL_RGBA_INTEGER, GL_UNSIGNED_INT, layout.jumpRows, layout.jumps.data());
+    glGetIntegerv(GL_MAX_TEXTURE_BUFFER_SIZE, &most);
+    if (std::max(layout.orbit.size(), layout.jumps.size()) / 4 > size_t(most)) return false;
+    uploadBuffer(t.orbit, t.orbitBuffer, layout.orbit);
+    uploadBuffer(t.jumps, t.jumpsBuffer, layout.jumps);
     return true;
 }
 
@@ -211,6 +225,8 @@ void releaseTextures(DeepTextures& t)
 {
     if (t.orbit) glDeleteTextures(1, &t.orbit);
     if (t.jumps) glDeleteTextures(1, &t.jumps);
+    if (t.orbitBuffer) glDeleteBuffers(1, &t.orbitBuffer);
+    if (t.jumpsBuffer) glDeleteBuffers(1, &t.jumpsBuffer);
     t = DeepTextures{};
 }
 
@@ -222,11 +238,11 @@ void drawCounts(GLuint program, const DeepTextures& textures, const DeepLayout& 
         PixelSpace space(target.width, target.height);
         glUseProgram(program);
         setDeepUniforms(program, layout, scene, place);
-        setTexture2D(GL_TEXTURE1, textures.jumps);
-        setTexture2D(GL_TEXTURE0, textures.orbit);
+        setBuffer(GL_TEXTURE1, textures.jumps);
+        setBuffer(GL_TEXTURE0, textures.orbit);
         quad(x, y, w, h);
-        setTexture2D(GL_TEXTURE1, 0);
-        setTexture2D(GL_TEXTURE0, 0);
+        setBuffer(GL_TEXTURE1, 0);
+        setBuffer(GL_TEXTURE0, 0);
         glUseProgram(0);
     }
     glBindFramebuffer(GL_FRAMEBUFFER, 0);

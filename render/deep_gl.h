@@ -45,10 +45,12 @@ struct CountTarget {
 bool resizeTarget(CountTarget& target, int width, int height);
 void releaseTarget(CountTarget& target);
 
+// Texture buffers (RGBA32UI) and the buffers behind them.
 struct DeepTextures {
     GLuint orbit = 0, jumps = 0;
+    GLuint orbitBuffer = 0, jumpsBuffer = 0;
 };
-// False where the layout has more rows than GL_MAX_TEXTURE_SIZE.
+// False where the layout has more texels than GL_MAX_TEXTURE_BUFFER_SIZE.
 bool uploadLayout(DeepTextures& textures, const DeepLayout& layout);
 void releaseTextures(DeepTextures& textures);
 

@@ -1,7 +1,8 @@
 // How a deep picture's references and jump tables lie in the textures the
 // deep fragment program reads (glsl/deep_fragment.glsl). No GL here.
 //
-// Both textures are RGBA32UI, rows of deepTextureWidth texels.
+// Both are RGBA32UI texture buffers (the words padded to whole rows of
+// deepTextureWidth texels, which the program does not need).
 // Orbit texture, per step m of reference r at refStart[r] + m: narrow
 // (floats): one texel, Z as two floats, then where |Z| is below 2^-100 (or
 // 0) its exponent (the mantissas then lie near 1; 0 has -2^24), elsewhere

@@ -74,6 +74,23 @@ TEST(DeepViewer, OpensPast1e1000)
     EXPECT_TRUE(program.endsCleanly());
 }
 
+// A reference that takes seconds (65,536 steps at 16,700 bits) says how far
+// it is on the console, and Esc still ends the viewer while it runs.
+TEST(DeepViewer, SaysHowFarALongReferenceIs)
+{
+    XConnection x;
+    Program program(true, {"--mandelbrot", "0", "1", "1e-5000"});
+    EXPECT_TRUE(program.waitForOutput("Referenzbahn: ")) << program.output();
+    const size_t at = program.output().find("Referenzbahn: ");
+    int percent = -1;
+    EXPECT_EQ(std::sscanf(program.output().c_str() + at, "Referenzbahn: %d %%", &percent), 1);
+    EXPECT_TRUE(percent >= 0 && percent <= 100) << percent;
+    const std::vector<WindowId> m = x.windows("Mandelbrot Set");
+    ASSERT_EQ(m.size(), 1u);
+    x.typeKey(m[0], XK_Escape);
+    EXPECT_TRUE(program.endsCleanly());
+}
+
 // Esc is taken between the parts of a picture that takes seconds.
 TEST(DeepViewer, EscEndsItWhileADeepPictureIsDrawn)
 {
