@@ -23,9 +23,12 @@ bool compiled(GLuint shader, const std::string& name)
     return false;
 }
 
-GLuint shaderFrom(GLenum type, const std::string& head, const std::string& folder, const std::string& name)
+// The prelude, then the files in order, as one shader named after the last.
+GLuint shaderFrom(GLenum type, const std::string& head, const std::string& folder, const std::vector<std::string>& names)
 {
-    const std::string text = head + loadShaderSource(folder + name);
+    std::string text = head;
+    for (const std::string& file : names) text += loadShaderSource(folder + file);
+    const std::string& name = names.back();
     const char* source = text.c_str();
     const GLuint shader = glCreateShader(type);
     glShaderSource(shader, 1, &source, nullptr);
@@ -35,9 +38,9 @@ GLuint shaderFrom(GLenum type, const std::string& head, const std::string& folde
     return 0;
 }
 
-GLuint linkProgram(const std::string& head, const std::string& folder, const char* fragment)
+GLuint linkProgram(const std::string& head, const std::string& folder, const std::vector<std::string>& fragment)
 {
-    const GLuint vertex = shaderFrom(GL_VERTEX_SHADER, head, folder, "deep_vertex.glsl");
+    const GLuint vertex = shaderFrom(GL_VERTEX_SHADER, head, folder, {"deep_vertex.glsl"});
     const GLuint pixel = shaderFrom(GL_FRAGMENT_SHADER, head, folder, fragment);
     GLuint program = 0;
     GLint linked = 0;
@@ -51,7 +54,7 @@ GLuint linkProgram(const std::string& head, const std::string& folder, const cha
     if (vertex) glDeleteShader(vertex);
     if (pixel) glDeleteShader(pixel);
     if (program && !linked) {
-        std::printf("\nTiefenzoom: '%s' l\xC3\xA4sst sich nicht binden.\n", fragment);
+        std::printf("\nTiefenzoom: '%s' l\xC3\xA4sst sich nicht binden.\n", fragment.back().c_str());
         glDeleteProgram(program);
         program = 0;
     }
@@ -146,7 +149,7 @@ GLuint deepProgram(DeepPrograms& p, DeepVariant v)
     char head[200];
     std::snprintf(head, sizeof head, prelude, int(v.julia), int(v.skip), int(v.interior), int(v.wide),
                   v.markSettled ? "#define MARK_SETTLED\n" : "");
-    p.deep[k] = linkProgram(head, p.folder, "deep_fragment.glsl");
+    p.deep[k] = linkProgram(head, p.folder, {"deep_numbers.glsl", "deep_fragment.glsl"});
     return p.deep[k];
 }
 
@@ -156,7 +159,7 @@ GLuint colourProgram(DeepPrograms& p)
     p.colourTried = true;
     char head[200];
     std::snprintf(head, sizeof head, prelude, 0, 0, 0, 0, "");
-    p.colour = linkProgram(head, p.folder, "colour_fragment.glsl");
+    p.colour = linkProgram(head, p.folder, {"colour_fragment.glsl"});
     return p.colour;
 }
 

@@ -155,6 +155,55 @@ TEST_F(DeepPictures, SampledPixelsAsMpfrHasThem)
     }
 }
 
+// The same pictures with double mantissas (the WIDE program, the wide
+// layout), which the rule does not choose today but the format keeps:
+// below float's range and past double's, Mandelbrot and Julia.
+TEST_F(DeepPictures, DoublesDrawThePicturesToo)
+{
+    const DeepCase cases[] = {
+        {"period-179 minibrot, 1e-19", false, nucleus179Re, nucleus179Im, "1e-19", "0", "0", 64, 64},
+        {"Mandelbrot at i, 1e-1500", false, "0", "1", "1e-1500", "0", "0", 48, 48},
+        {"Julia set of i at z = i, 1e-1100", true, "0", "1", "1e-1100", "0", "1", 48, 48},
+    };
+    unsigned seed = 3;
+    for (const DeepCase& c : cases) {
+        SCOPED_TRACE(c.where);
+        const DeepRequest r = requestFor(c);
+        DeepGpuScene gpu;
+        ASSERT_TRUE(prepareScene(r, nullptr, gpu.scene));
+        gpu.scene.format.wide = true;
+        CountTarget target;
+        const std::vector<float> counts = drawWhole(gpu, target);
+        const Judgement j = judge(r, gpu.scene, counts, 60, seed++);
+        EXPECT_EQ(j.agree, j.samples) << "inside or outside differently";
+        EXPECT_GE(j.rank, 0.97);
+        releaseTarget(target);
+        releaseScene(gpu);
+    }
+}
+
+// What a count says: -1 where the orbit settled on a cycle, -2 where the
+// limit came first. Inside the period-179 minibrot, with a limit of 100
+// (below its period) nothing can settle; with the rule's limit its
+// interior settles, and the pixels off it escape either way.
+TEST_F(DeepPictures, CountsSaySettledOrLimit)
+{
+    DeepRequest r = requestFor(DeepCase{"", false, nucleus179Re, nucleus179Im, "3e-20", "0", "0", 32, 32});
+    int settled[2] = {0, 0}, atLimit[2] = {0, 0};
+    for (int k : {0, 1}) {
+        r.limit = k == 0 ? 100 : 0;
+        DeepGpuScene gpu;
+        ASSERT_TRUE(prepareScene(r, nullptr, gpu.scene));
+        CountTarget target;
+        for (float c : drawWhole(gpu, target)) settled[k] += c == -1, atLimit[k] += c == -2;
+        releaseTarget(target);
+        releaseScene(gpu);
+    }
+    EXPECT_TRUE(settled[0] == 0 && atLimit[0] > 100) << settled[0] << " " << atLimit[0];
+    EXPECT_GT(settled[1], atLimit[0] / 2) << settled[1] << " " << atLimit[1];
+    EXPECT_LT(atLimit[1], settled[1]);
+}
+
 // A lattice of every other pixel (stride 2, from an odd origin) and one of
 // every third are the whole picture's pixels at those places, bit for bit
 // (the pixel's offset is an exact float, times the same pixel size):

@@ -185,6 +185,25 @@ TEST(DeepOrbit, PreparedScenes)
     EXPECT_FALSE(prepareScene(mandelbrot, &cancelled, scene));
 }
 
+// The format's jumps: a picture gets them where the first jump every
+// pixel could take is 32 steps or longer. At the Misiurewicz point i at
+// 1e-1000 it is thousands of steps (d stays linear for most of the
+// orbit); at the start view's scale, pixels of 1/8, none is valid at all.
+// Floats either way: no measured picture needed doubles.
+TEST(DeepOrbit, FormatFollowsTheFirstJump)
+{
+    for (const auto& [extent, skip] : {std::pair{"1e-1000", true}, {"100", false}}) {
+        DeepRequest request;
+        request.view = viewAt(Location{number("0"), number("1"), number(extent)}, 800, 800);
+        request.width = request.height = 800;
+        DeepScene scene;
+        ASSERT_TRUE(prepareScene(request, nullptr, scene));
+        EXPECT_EQ(scene.format.skip, skip) << extent << ": first jump " << firstJumpLevel(scene.tables[0], scene.dcMax);
+        EXPECT_EQ(scene.format.skip, firstJumpLevel(scene.tables[0], scene.dcMax) >= 5) << extent;
+        EXPECT_FALSE(scene.format.wide);
+    }
+}
+
 // Any depth down to 2^-deepDepthBits (a view 1e-5000 wide is drawn); no
 // picture without pixels. The limit itself: a view just past it is not.
 TEST(DeepOrbit, DrawableViews)
