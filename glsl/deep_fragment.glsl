@@ -211,22 +211,25 @@ void main()
     vec2r w = u;
     vec2r ku = vec2r(0.0);
     int floorE = -(1 << 29);
+    int m = 0;
 #else
-    vec2r w = vec2r(0.0);
+    // The first step from d0 = 0 is d1 = dc exactly: taken here, not in
+    // floatexp from Z0 = 0 (unless the reference ends there already).
+    int m = end > 1 ? 1 : 0;
+    vec2r w = m == 1 ? u : vec2r(0.0);
     int floorE = ec - 60;
 #endif
     int e = ec;
     normalise(w, e, floorE);
-    int m = 0;
-    int n = 0;
-    Ref Z = refAt(base);
+    int n = m;
+    Ref Z = refAt(base + m);
     vec2 z = vec2(Z.z + shifted(w, e));
     float r2 = dot(z, z);
     bool escaped = false;
     bool settled = false;
     CycleTest test = startTest(z);
     PeriodTest returns = PeriodTest(vec2r(0.0), 0, 1e30, 0.5, 1);
-    // Rounds: the jumps a fragment can take, then up to eight exact steps.
+    // Rounds: the jumps a fragment can take, then up to 32 exact steps.
     // llvmpipe runs every branch of a group's fragments, so what happens
     // once a round (the jump lookup, the cycle test) is kept out of the
     // steps.
