@@ -6,6 +6,7 @@
 #include <GL/glew.h>
 #include <GL/freeglut.h>
 
+#include <chrono>
 #include <cstdio>
 
 namespace {
@@ -16,6 +17,23 @@ constexpr double passBudgetMs = 40;
 constexpr unsigned pollMs = 10;
 
 bool polling = false;
+
+// A reference orbit that takes longer than a second says how far it is,
+// once a second, per window.
+struct Report {
+    const SceneJob* job = nullptr;
+    double lastSecond = 0;
+};
+Report reports[2];
+
+void reportProgress(Report& report, const SceneJob& job)
+{
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - job.started).count();
+    if (report.job != &job) report = Report{&job, 0};
+    if (seconds < report.lastSecond + 1) return;
+    report.lastSecond = seconds;
+    std::printf("\nReferenzbahn: %d %%", int(100 * job.progress.load(std::memory_order_relaxed)));
+}
 
 DeepRequest requestFor(const FractalWindow& w, bool isJulia)
 {
@@ -41,6 +59,7 @@ void pollScenes(int)
     for (FractalWindow* w : {&mandelbrotWindow, &juliaWindow}) {
         if (!w->picture || !waitingForScene(*w->picture)) continue;
         const bool ready = w->picture->job && w->picture->job->done.load();
+        if (w->picture->job && !ready) reportProgress(reports[w == &juliaWindow], *w->picture->job);
         if (ready) requestRedisplay(*w);
         else if (!polling) polling = true, glutTimerFunc(pollMs, pollScenes, 0);
     }
@@ -62,8 +81,8 @@ bool deepFractal(FractalWindow& w, bool isJulia)
     if (!drawsRequest(p, request)) {
         // Held, and zoomed back out of, at any depth; drawn down to double's range.
         if (!deepDrawable(request.view, request.width, request.height))
-            std::printf("\nZu tief zum Zeichnen: Bildpunkte unter %g (die Ansicht bleibt, zur\xC3\xBC" "ck geht es mit dem Rad).",
-                        deepSmallestPixel);
+            std::printf("\nZu tief zum Zeichnen: Bildpunkte unter 2^-%d (die Ansicht bleibt, zur\xC3\xBC" "ck geht es mit dem Rad).",
+                        deepDepthBits);
         startPicture(p, request);
     }
     const bool more = advancePicture(p, passBudgetMs);

@@ -7,7 +7,10 @@
 // runs, interior points at the limit), sampled pixels against MPFR, the
 // escaping pixels the product stops as interior, and the grey levels the
 // escaping pixels span with the default black-to-white table. Then the float
-// programs at float views, for the useful iterations per second there.
+// programs at float views, for the useful iterations per second there; with
+// --viewer, Esc while a deep picture is drawn and the viewer's CPU seconds
+// for a picture against a CPU explorer's; with --memory, the peak memory of
+// a picture at a limit of 10,000,000.
 // Everything is drawn in one process, one view after another.
 #include "bench/deep_bench.h"
 #include "platform/headless_gl.h"
@@ -44,7 +47,10 @@ int main(int argc, char** argv)
         else if (!std::strcmp(argv[i], "--viewer") && i + 1 < argc) o.viewer = argv[++i];
         else if (!std::strcmp(argv[i], "--repeats") && i + 1 < argc) o.repeats = std::max(1, std::atoi(argv[++i]));
         else if (!std::strcmp(argv[i], "--samples") && i + 1 < argc) o.samples = std::max(0, std::atoi(argv[++i]));
-        else return std::printf("usage: fraktale_deep_bench [--view TEXT] [--repeats N] [--samples N] [--viewer PATH]\n"), 2;
+        else if (!std::strcmp(argv[i], "--memory")) o.memory = true;
+        else if (!std::strcmp(argv[i], "--format") && i + 1 < argc) o.format = argv[++i];
+        else if (!std::strcmp(argv[i], "--draw-with-limit") && i + 1 < argc) return drawWithLimit(std::atoi(argv[++i]));
+        else return std::printf("usage: fraktale_deep_bench [--view TEXT] [--repeats N] [--samples N] [--viewer PATH] [--memory] [--format floats|doubles]\n"), 2;
     }
     HeadlessGl gl;
     std::string error;
@@ -53,7 +59,8 @@ int main(int argc, char** argv)
     std::string missing;
     if (!deepSupported(missing)) return std::printf("no deep path: %s\n", missing.c_str()), 1;
     const bool ok = runDeepViews(o) && runFloatViews(o);
-    if (!o.viewer.empty()) runEscLatency(o);
+    if (o.memory) runMemory(o);
+    if (!o.viewer.empty()) runEscLatency(o), runCpuExplorer(o);
     std::printf("load average at the end: %s", loadAverage().c_str());
     closeHeadlessGl(gl);
     return ok ? 0 : 1;

@@ -1,6 +1,14 @@
-// The deep views: the product against the plain perturbation loop, the
-// viewer's rounds, MPFR at sampled pixels and the grey levels of the
-// escaping pixels. See deep_bench.cpp.
+// The deep views: the product against the plain double perturbation loop
+// (where doubles can draw the view), the viewer's rounds, and MPFR at
+// sampled pixels: inside or outside alike, escape counts in MPFR's order
+// (Spearman's rank correlation). See deep_bench.cpp.
+//
+// The minibrot past 1e-300 was found by Newton's method in MPFR (1500
+// bits) near the Misiurewicz point i: from c0 = i + 1e-152 (cos 0.7 + i sin
+// 0.7), whose orbit escapes after 408 steps, on Z_p(c) = 0 with dZ/dc
+// iterated beside. Period 399 (the step where the orbit of c0 comes nearest
+// 0) gave a minibrot 1e-298 across; period 404 converged in 11 steps to the
+// nucleus below, |dZ/dc|^2 = 2^1007 there: a minibrot about 1e-303 across.
 #include "bench/deep_bench.h"
 #include "deep/colour_depth.h"
 #include "deep/location.h"
@@ -10,12 +18,20 @@
 #include <GL/glew.h>
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstdio>
+#include <fstream>
 #include <random>
+#include <sstream>
 #include <thread>
 
 namespace deepbench {
+
+const char* const nucleus404Re =
+    "-0.000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000044362226586862723984480289477940689326910814044938530014352327487895747232394846625624424790847099901303274635033400030120115334765492173201316083461076381610364855120544417211968714650372026371156228422985544078317911270922669981076351359937382048709500253196825217950620462853489546460697643903643960";
+const char* const nucleus404Im =
+    "1.000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000004263512272526429667130926461678535919655545125615154648863629416999274695654567823934885833640258968564727160961698988896237636122374361003766974965569456081507429431413991910393637952353751043537361842267019202220049724568052987427264605829534735990319104083975437973817138312681894937265491979858637";
 
 const std::vector<DeepView>& deepViews()
 {
@@ -23,11 +39,17 @@ const std::vector<DeepView>& deepViews()
         {"seahorse valley, extent 1e-14", false, "-0.743643887037158704752191506114774",
          "0.131825904205311970493132056385139", "1e-14", "0", "0"},
         {"Misiurewicz point i, extent 1e-30", false, "0", "1", "1e-30", "0", "0"},
+        {"Misiurewicz point M(23,2), extent 1e-15 (the CPU-explorer view)", false, "-0.77661059259970185656",
+         "0.13460896167502816605", "1e-15", "0", "0"},
         {"Misiurewicz point i, extent 1e-100", false, "0", "1", "1e-100", "0", "0"},
         {"period-179 minibrot (2.5e-20 across), extent 1e-19", false,
          "-0.7405600355582276320723920247594565056074014536949824422330334653941101447501815",
          "0.1325911215370178001393539672861959840110670074843048953842447230802404745045606", "1e-19", "0", "0"},
         {"Julia set of i at z = i, extent 1e-40", true, "0", "1", "1e-40", "0", "1"},
+        {"Misiurewicz point i, extent 1e-1000", false, "0", "1", "1e-1000", "0", "0"},
+        {"Misiurewicz point i, extent 1e-10000", false, "0", "1", "1e-10000", "0", "0", false, 20},
+        {"period-404 minibrot (1e-303 across) near i, extent 4e-303", false, nucleus404Re, nucleus404Im, "4e-303", "0", "0", true},
+        {"Julia set of i at z = i, extent 1e-400", true, "0", "1", "1e-400", "0", "1"},
     };
     return views;
 }
@@ -39,14 +61,17 @@ struct Run {
     double ms = 0;
 };
 
-Run drawWith(DeepGpuScene& gpu, GLuint program, const CountTarget& target, int repeats)
+Run drawWith(const DeepGpuScene& gpu, const CountTarget& target, int repeats)
 {
     Run run;
     std::vector<double> times;
-    gpu.program = program;
+    // llvmpipe compiles a program at its first draw: one pixel first, so
+    // that the times are the drawing's.
+    drawSceneCounts(gpu, target, TargetPlace{}, 0, 0, 1, 1);
+    glFinish();
     for (int k = 0; k < repeats; ++k) {
         const auto start = Clock::now();
-        drawSceneCounts(gpu, target, TargetPlace{0, 0}, 0, 0, 800, 800);
+        drawSceneCounts(gpu, target, TargetPlace{}, 0, 0, 800, 800);
         glFinish();
         times.push_back(msSince(start));
     }
@@ -58,10 +83,10 @@ Run drawWith(DeepGpuScene& gpu, GLuint program, const CountTarget& target, int r
 
 // The iterations a plain loop runs: the escape step of escaping pixels
 // (mu lies in [n - 1, n)), the limit for the others.
-double usefulIterations(const std::vector<float>& plain, int limit)
+double usefulIterations(const std::vector<float>& counts, int limit)
 {
     double sum = 0;
-    for (float c : plain) sum += c < 0 ? limit : std::floor(c) + 1;
+    for (float c : counts) sum += c < 0 ? limit : std::floor(c) + 1;
     return sum;
 }
 
@@ -92,7 +117,8 @@ Rounds viewerRounds(const DeepRequest& r, GLuint table)
 }
 
 struct Accuracy {
-    int samples = 0, agree = 0, steady = 0, close = 0, inverted = 0;
+    int samples = 0, agree = 0, escaped = 0;
+    double rank = 1;
 };
 
 Accuracy againstMpfr(const DeepRequest& r, const DeepScene& s, const std::vector<float>& counts, int samples)
@@ -104,36 +130,11 @@ Accuracy againstMpfr(const DeepRequest& r, const DeepScene& s, const std::vector
         const int i = int(random() % 800), j = int(random() % 800);
         const double got = counts[size_t(j) * 800 + i], exact = fx::mpfrCount(r, s, i, j);
         a.agree += (got < 0) == (exact < 0);
-        if (got < 0 || exact < 0) continue;
-        if (std::fabs(fx::mpfrCount(r, s, i, j, 1e-9) - exact) > 0.01 || std::fabs(fx::mpfrCount(r, s, i, j, -1e-9) - exact) > 0.01)
-            continue;
-        ++a.steady;
-        a.close += std::fabs(got - exact) < 0.01;
-        pairs.emplace_back(exact, got);
+        if (got >= 0 && exact >= 0) pairs.emplace_back(exact, got);
     }
-    for (const auto& x : pairs)
-        for (const auto& y : pairs) a.inverted += x.first < y.first - 0.01 && x.second > y.second + 0.01;
+    a.escaped = int(pairs.size());
+    a.rank = fx::rankCorrelation(pairs);
     return a;
-}
-
-// Grey levels (0..255) the escaping pixels span through the default table.
-int greySpan(const std::vector<float>& counts, int limit)
-{
-    double least = 1e300;
-    for (int i = 0; i < 800; ++i)
-        for (size_t at : {size_t(i), size_t(799) * 800 + i, size_t(i) * 800, size_t(i) * 800 + 799})
-            if (counts[at] >= 0) least = std::min(least, double(counts[at]));
-    const double mu0 = colourOffset(least);
-    TransferFunction tf;
-    tf.initialiseModel(1);
-    int lo = 255, hi = 0;
-    for (float c : counts) {
-        if (c < 0) continue;
-        std::uint8_t rgb[3];
-        fx::countColour(c, limit, mu0, tf.colourTable, rgb);
-        lo = std::min<int>(lo, rgb[0]), hi = std::max<int>(hi, rgb[0]);
-    }
-    return hi >= lo ? hi - lo : 0;
 }
 
 long stoppedEscaping(const std::vector<float>& product, const std::vector<float>& plain)
@@ -143,27 +144,96 @@ long stoppedEscaping(const std::vector<float>& product, const std::vector<float>
     return stopped;
 }
 
+std::string textOf(const char* path)
+{
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+GLuint compileShader(GLenum type, const std::string& text)
+{
+    const GLuint shader = glCreateShader(type);
+    const char* source = text.c_str();
+    glShaderSource(shader, 1, &source, nullptr);
+    glCompileShader(shader);
+    GLint ok = 0;
+    glGetShaderiv(shader, GL_COMPILE_STATUS, &ok);
+    if (!ok) {
+        char log[4096] = {};
+        glGetShaderInfoLog(shader, sizeof log, nullptr, log);
+        std::printf("yardstick does not compile:\n%s\n", log);
+    }
+    return shader;
+}
+
+// The plain double loop (bench/plain_perturbation.glsl).
+GLuint plainProgram(bool julia)
+{
+    const std::string head = std::string("#version 400 compatibility\n#define JULIA ") + (julia ? "1" : "0") + "\n";
+    const GLuint program = glCreateProgram();
+    glAttachShader(program, compileShader(GL_VERTEX_SHADER, head + textOf(FRAKTALE_BINARY_DIR "/deep_vertex.glsl")));
+    glAttachShader(program, compileShader(GL_FRAGMENT_SHADER, head + textOf(FRAKTALE_SOURCE_DIR "/bench/plain_perturbation.glsl")));
+    glLinkProgram(program);
+    return program;
+}
+
+// The plain loop's picture, from its own wide layout of the scene, where
+// doubles reach the view's pixels.
+bool drawPlain(const DeepScene& prepared, const CountTarget& target, int repeats, Run& run)
+{
+    if (log2Of(minOf(prepared.pixelWidth, prepared.pixelHeight)) < std::log2(1e-300)) return false;
+    DeepGpuScene plain;
+    plain.scene = prepared;
+    plain.scene.format.wide = true;
+    plain.layout = layoutScene(plain.scene, true);
+    uploadLayout(plain.textures, plain.layout);
+    plain.program = plainProgram(prepared.julia);
+    run = drawWith(plain, target, repeats);
+    glDeleteProgram(plain.program);
+    releaseTextures(plain.textures);
+    return true;
+}
+
+const char* formatName(DeepFormat f)
+{
+    return f.wide ? (f.skip ? "rescaled doubles, jumps" : "rescaled doubles") : (f.skip ? "rescaled floats, jumps" : "rescaled floats");
+}
+
 bool measure(const DeepView& v, const Options& o, GLuint table)
 {
-    const DeepRequest r = requestOf(v);
+    DeepRequest r = requestOf(v);
+    const double log2Pixel = log2PixelSize(r.view, r.width, r.height);
+    const int rule = iterationLimit(log2Pixel, INT_MAX / 2);
+    if (v.ruleLimit) r.limit = rule;
     DeepGpuScene gpu;
     const auto start = Clock::now();
     if (!prepareScene(r, nullptr, gpu.scene)) return std::printf("%s: not drawable\n", v.name.c_str()), false;
     const double referenceMs = msSince(start);
+    if (o.format == "floats" || o.format == "doubles") gpu.scene.format.wide = o.format == "doubles";
+    DeepScene kept = gpu.scene;  // the yardstick's copy of the orbits
     DeepPrograms programs;
     programs.folder = FRAKTALE_BINARY_DIR "/";
     CountTarget target;
     if (!uploadScene(programs, gpu) || !resizeTarget(target, 800, 800)) return std::printf("%s: no program\n", v.name.c_str()), false;
-    const GLuint product = gpu.program, plainProgram = deepProgram(programs, DeepVariant{v.julia, false, false, false});
-    const Run ours = drawWith(gpu, product, target, o.repeats), plain = drawWith(gpu, plainProgram, target, o.repeats);
-    const double useful = usefulIterations(plain.counts, gpu.scene.limit);
+    const Run ours = drawWith(gpu, target, o.repeats);
+    Run plain;
+    const bool hasPlain = drawPlain(kept, target, o.repeats, plain);
+    kept = DeepScene{};
+    const double useful = usefulIterations(hasPlain ? plain.counts : ours.counts, gpu.scene.limit);
     const Rounds rounds = viewerRounds(r, table);
-    const Accuracy a = againstMpfr(r, gpu.scene, ours.counts, o.samples);
-    std::printf("| %s | %d | %.1f | %.0f | %.0f (%d rounds; round median %.0f, max %.0f) | %.0f | %.2f | %.0f | %.0f | %d/%d | %d/%d | %d | %ld | %d |\n",
-                v.name.c_str(), gpu.scene.limit, referenceMs, ours.ms, rounds.totalMs, rounds.rounds, rounds.medianMs,
-                rounds.maxMs, plain.ms, plain.ms / ours.ms, useful / ours.ms / 1e3, useful / plain.ms / 1e3, a.agree,
-                a.samples, a.close, a.steady, a.inverted, stoppedEscaping(ours.counts, plain.counts),
-                greySpan(ours.counts, gpu.scene.limit));
+    const Accuracy a = againstMpfr(r, gpu.scene, ours.counts, v.samples > 0 ? std::min(v.samples, o.samples) : o.samples);
+    char plainText[64] = "-", ratio[32] = "-", stopped[32] = "-";
+    if (hasPlain) {
+        std::snprintf(plainText, sizeof plainText, "%.0f", plain.ms);
+        std::snprintf(ratio, sizeof ratio, "%.2f", plain.ms / ours.ms);
+        std::snprintf(stopped, sizeof stopped, "%ld", stoppedEscaping(ours.counts, plain.counts));
+    }
+    std::printf("| %s | %s | %d | %d | %.0f | %.0f | %.0f (%d rounds; round median %.0f, max %.0f) | %s | %s | %.0f | %d/%d | %.4f (%d) | %s |\n",
+                v.name.c_str(), formatName(gpu.scene.format), rule, gpu.scene.limit, referenceMs, ours.ms, rounds.totalMs,
+                rounds.rounds, rounds.medianMs, rounds.maxMs, plainText, ratio, useful / ours.ms / 1e3, a.agree, a.samples,
+                a.rank, a.escaped, stopped);
     releaseTarget(target);
     releaseScene(gpu);
     return true;
@@ -193,11 +263,12 @@ bool runDeepViews(const Options& o)
     GLuint table = 0;
     glGenTextures(1, &table);
     uploadColourTexture(table, tf.colourTable);
-    std::printf("\nDeep views, 800 x 800 (ms: medians of %d; useful iterations per second in millions)\n\n", o.repeats);
-    std::printf("| view | limit | reference ms | product ms | as the viewer draws it, ms | plain loop ms | x plain | "
-                "useful M/s | plain useful M/s | inside/outside as MPFR | counts as MPFR (steady pixels) | "
-                "order inversions | escaping stopped as interior | grey levels of escaping pixels |\n");
-    std::printf("|---|---|---|---|---|---|---|---|---|---|---|---|---|---|\n");
+    std::printf("\nDeep views, 800 x 800 (ms: medians of %d; useful iterations per second in millions, from the plain "
+                "loop's counts where it draws the view, else from the product's)\n\n", o.repeats);
+    std::printf("| view | number format | limit: rule's | chosen | reference ms | product ms | as the viewer draws it, ms | "
+                "plain double loop ms | x plain | useful M/s | inside/outside as MPFR | rank correlation with MPFR "
+                "(escaping samples) | escaping stopped as interior |\n");
+    std::printf("|---|---|---|---|---|---|---|---|---|---|---|---|---|\n");
     bool ok = true;
     for (const DeepView& v : deepViews())
         if (o.only.empty() || v.name.find(o.only) != std::string::npos) ok = measure(v, o, table) && ok;

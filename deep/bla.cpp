@@ -1,61 +1,98 @@
 #include "deep/bla.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 
 namespace {
 
-BlaNode singleStep(double zr, double zi, bool withDc)
-{
-    BlaNode s{2 * zr, 2 * zi, withDc ? 1.0 : 0.0, 0, 0};
-    s.radius = blaEpsilon * std::hypot(s.ar, s.ai);
-    return s;
-}
+struct Map {
+    ComplexExp a, b;
+    FloatExp radius;
+    bool valid = false;  // lies within the orbit (lands before its last step)
+};
 
-// x, then y.
-BlaNode merge(const BlaNode& x, const BlaNode& y, double dcMax)
-{
-    BlaNode z;
-    z.ar = y.ar * x.ar - y.ai * x.ai;
-    z.ai = y.ar * x.ai + y.ai * x.ar;
-    z.br = y.ar * x.br - y.ai * x.bi + y.br;
-    z.bi = y.ar * x.bi + y.ai * x.br + y.bi;
-    const double ax = std::hypot(x.ar, x.ai), bx = std::hypot(x.br, x.bi);
-    const double reach = ax > 0 ? std::max(0.0, (y.radius - bx * dcMax) / ax) : x.radius;
-    z.radius = std::min(x.radius, reach);
-    // A map that overflowed is of no use to any pixel.
-    if (!std::isfinite(z.ar + z.ai + z.br + z.bi + z.radius)) z = BlaNode{};
-    return z;
-}
+struct Builder {
+    const ReferenceOrbit& orbit;
+    bool withDc;
+    FloatExp dcMax, epsilon;
+    BlaTable& table;
+    FloatExp least;  // a jump kept must reach at least this far
 
-void findTopJumps(BlaTable& t, int end)
-{
-    t.topLevel.assign(static_cast<size_t>(end) + 1, 0);
-    t.topRadius.assign(static_cast<size_t>(end) + 1, 0.0);
-    for (int m = 0; m < end; ++m) {
-        int l = 0;
-        // A jump lands before the reference's last step, so that the exact
-        // step after it always finds Z there and the rebase test sees the end.
-        while (l + 1 < static_cast<int>(t.levels.size()) && (m & ((2 << l) - 1)) == 0 && m + (2 << l) < end)
-            ++l;
-        t.topLevel[size_t(m)] = l;
-        t.topRadius[size_t(m)] = l > 0 ? t.levels[size_t(l)][size_t(m >> l)].radius : 0.0;
+    Map single(int m) const
+    {
+        Map s;
+        s.a = complexExp(2, 0) * referenceAt(orbit, m);
+        s.b = withDc ? complexExp(1, 0) : ComplexExp{};
+        const FloatExp size = magnitude(s.a);
+        s.radius = isZero(size) ? FloatExp{} : maxOf(FloatExp{}, epsilon * size - magnitude(s.b) * dcMax / size);
+        s.valid = true;
+        return s;
     }
-}
+
+    // x, then y.
+    Map merge(const Map& x, const Map& y) const
+    {
+        Map z;
+        z.a = y.a * x.a;
+        z.b = y.a * x.b + y.b;
+        const FloatExp ax = magnitude(x.a);
+        const FloatExp reach = isZero(ax) ? FloatExp{} : (y.radius - magnitude(x.b) * dcMax) / ax;
+        z.radius = maxOf(FloatExp{}, minOf(x.radius, reach));
+        z.valid = true;
+        return z;
+    }
+
+    void keep(int m, int level, const Map& map)
+    {
+        const double log2r = log2Of(map.radius);
+        // Rounded down, so that the float never promises more than the map.
+        const float r = std::nextafter(float(log2r), -INFINITY);
+        table.log2Radius[size_t(m)] = r;
+        table.widest = std::max(table.widest, r);
+        JumpNode& node = table.nodes[size_t(m - table.origin) / 2];
+        const auto exponent = [](long long e) { return int32_t(std::clamp<long long>(e, INT32_MIN / 2, INT32_MAX / 2)); };
+        node = JumpNode{float(map.a.re), float(map.a.im), float(map.b.re), float(map.b.im), exponent(map.a.e),
+                        exponent(map.b.e), level, 0};
+    }
+
+    // Block j of level l: its map where it lands before the orbit's last
+    // step, after its sub-blocks' maps are kept.
+    Map visit(int l, long long j)
+    {
+        const long long first = table.origin + (j << l);
+        if (first >= orbit.end) return Map{};
+        if (l == 0) return single(int(first));
+        const Map left = visit(l - 1, 2 * j), right = visit(l - 1, 2 * j + 1);
+        if (!left.valid || !right.valid || first + (1LL << l) >= orbit.end) return Map{};
+        const Map map = merge(left, right);
+        if (least < map.radius) keep(int(first), l, map);
+        return map;
+    }
+};
 
 }  // namespace
 
-BlaTable buildBla(const ReferenceOrbit& orbit, bool withDc, double dcMax)
+BlaTable buildBla(const ReferenceOrbit& orbit, bool withDc, FloatExp dcMax, double epsilon)
 {
     BlaTable t;
-    t.levels.emplace_back();
-    for (int m = 0; m < orbit.end; ++m) t.levels[0].push_back(singleStep(orbit.re[size_t(m)], orbit.im[size_t(m)], withDc));
-    while (static_cast<int>(t.levels.size()) < blaLevels && t.levels.back().size() >= 2) {
-        const std::vector<BlaNode>& below = t.levels.back();
-        std::vector<BlaNode> level;
-        for (size_t j = 0; 2 * j + 1 < below.size(); ++j) level.push_back(merge(below[2 * j], below[2 * j + 1], dcMax));
-        t.levels.push_back(std::move(level));
-    }
-    findTopJumps(t, orbit.end);
+    t.origin = orbit.end > 0 && orbit.re[0] == 0 && orbit.im[0] == 0 ? 1 : 0;
+    t.log2Radius.assign(size_t(orbit.end), -INFINITY);
+    t.nodes.assign(size_t(std::max(0, orbit.end - t.origin + 1)) / 2, JumpNode{});
+    int top = 0;
+    while ((1LL << top) < orbit.end) ++top;
+    // A jump that only a pixel 1/256 of the picture's half-diagonal from
+    // the reference could take (and only at its first steps) is of no use:
+    // a shorter one with a wider radius serves more pixels.
+    Builder builder{orbit, withDc, dcMax, floatExp(epsilon), t, dcMax * floatExp(1.0 / 256)};
+    builder.visit(top, 0);
     return t;
+}
+
+int firstJumpLevel(const BlaTable& table, FloatExp delta0)
+{
+    // A Mandelbrot pixel's first step is exact: d1 = dc.
+    const int m = table.origin;
+    if (int(table.log2Radius.size()) <= m || !(table.log2Radius[size_t(m)] > log2Of(delta0))) return 0;
+    return table.nodes[0].level;
 }

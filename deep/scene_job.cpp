@@ -9,7 +9,7 @@ std::shared_ptr<SceneJob> startSceneJob(const DeepRequest& request)
     // Detached: nobody waits for a cancelled job, and the job lives as long
     // as either side still holds it.
     std::thread([job] {
-        job->ok = prepareScene(job->request, &job->cancel, job->scene);
+        job->ok = prepareScene(job->request, &job->cancel, job->scene, &job->progress);
         job->done.store(true, std::memory_order_release);
     }).detach();
     return job;

@@ -8,12 +8,15 @@
 #include "deep/deep_picture.h"
 
 #include <atomic>
+#include <chrono>
 #include <memory>
 
 struct SceneJob {
     DeepRequest request;
     std::atomic<bool> cancel{false};
     std::atomic<bool> done{false};
+    std::atomic<double> progress{0};  // of the reference orbits, 0 .. 1
+    std::chrono::steady_clock::time_point started = std::chrono::steady_clock::now();
     bool ok = false;  // read only once done
     DeepScene scene;
 };

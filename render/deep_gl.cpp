@@ -3,12 +3,13 @@
 
 #include <GL/glu.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <vector>
 
 namespace {
 
-const char* const prelude = "#version 400 compatibility\n#define JULIA %d\n#define SKIP %d\n#define INTERIOR %d\n%s";
+const char* const prelude = "#version 400 compatibility\n#define JULIA %d\n#define SKIP %d\n#define INTERIOR %d\n#define WIDE %d\n%s";
 
 bool compiled(GLuint shader, const std::string& name)
 {
@@ -22,9 +23,12 @@ bool compiled(GLuint shader, const std::string& name)
     return false;
 }
 
-GLuint shaderFrom(GLenum type, const std::string& head, const std::string& folder, const std::string& name)
+// The prelude, then the files in order, as one shader named after the last.
+GLuint shaderFrom(GLenum type, const std::string& head, const std::string& folder, const std::vector<std::string>& names)
 {
-    const std::string text = head + loadShaderSource(folder + name);
+    std::string text = head;
+    for (const std::string& file : names) text += loadShaderSource(folder + file);
+    const std::string& name = names.back();
     const char* source = text.c_str();
     const GLuint shader = glCreateShader(type);
     glShaderSource(shader, 1, &source, nullptr);
@@ -34,9 +38,9 @@ GLuint shaderFrom(GLenum type, const std::string& head, const std::string& folde
     return 0;
 }
 
-GLuint linkProgram(const std::string& head, const std::string& folder, const char* fragment)
+GLuint linkProgram(const std::string& head, const std::string& folder, const std::vector<std::string>& fragment)
 {
-    const GLuint vertex = shaderFrom(GL_VERTEX_SHADER, head, folder, "deep_vertex.glsl");
+    const GLuint vertex = shaderFrom(GL_VERTEX_SHADER, head, folder, {"deep_vertex.glsl"});
     const GLuint pixel = shaderFrom(GL_FRAGMENT_SHADER, head, folder, fragment);
     GLuint program = 0;
     GLint linked = 0;
@@ -50,7 +54,7 @@ GLuint linkProgram(const std::string& head, const std::string& folder, const cha
     if (vertex) glDeleteShader(vertex);
     if (pixel) glDeleteShader(pixel);
     if (program && !linked) {
-        std::printf("\nTiefenzoom: '%s' l\xC3\xA4sst sich nicht binden.\n", fragment);
+        std::printf("\nTiefenzoom: '%s' l\xC3\xA4sst sich nicht binden.\n", fragment.back().c_str());
         glDeleteProgram(program);
         program = 0;
     }
@@ -62,17 +66,6 @@ void setTexture2D(GLenum unit, GLuint texture)
     glActiveTexture(unit);
     glBindTexture(GL_TEXTURE_2D, texture);
     glActiveTexture(GL_TEXTURE0);
-}
-
-void uploadTexture(GLuint& texture, GLint format, GLenum layout, GLenum type, int rows, const void* data)
-{
-    if (!texture) glGenTextures(1, &texture);
-    glBindTexture(GL_TEXTURE_2D, texture);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
-    glTexImage2D(GL_TEXTURE_2D, 0, format, deepTextureWidth, rows, 0, layout, type, data);
-    glBindTexture(GL_TEXTURE_2D, 0);
 }
 
 // A pass over target pixels in their own units: one unit per pixel, origin
@@ -118,12 +111,17 @@ void setDeepUniforms(GLuint program, const DeepLayout& layout, const DeepScene& 
     glUniform1i(at("jumps"), 1);
     glUniform1iv(at("refStart"), 2, layout.refStart);
     glUniform1iv(at("refEnd"), 2, layout.refEnd);
-    glUniform1iv(at("levelStart"), 2 * blaLevels, layout.levelStart);
+    glUniform1iv(at("jumpStart"), 2, layout.jumpStart);
+    glUniform1iv(at("jumpOrigin"), 2, layout.jumpOrigin);
     glUniform1f(at("limit"), float(scene.limit));
-    glUniform2f(at("pixelOffset"), float(place.originX - 0.5 * scene.width), float(place.originY - 0.5 * scene.height));
-    glUniform2d(at("pixelSize"), scene.pixelWidth, scene.pixelHeight);
-    glUniform1d(at("pixelsPerUnit"), layout.pixelsPerUnit);
-    glUniform1d(at("widestJump"), layout.widestJump);
+    glUniform1f(at("widest"), layout.widest);
+    glUniform1i(at("period"), scene.period);
+    const DeepPixel pixel = deepPixel(scene, place);
+    glUniform2f(at("pixelOffset"), float(pixel.offset[0]), float(pixel.offset[1]));
+    glUniform1f(at("stride"), float(pixel.stride));
+    if (layout.wide) glUniform2d(at("pixelSize"), pixel.size[0], pixel.size[1]);
+    else glUniform2f(at("pixelSize"), float(pixel.size[0]), float(pixel.size[1]));
+    glUniform1i(at("pixelExponent"), pixel.exponent);
 }
 
 }  // namespace
@@ -145,12 +143,13 @@ bool deepSupported(std::string& missing)
 
 GLuint deepProgram(DeepPrograms& p, DeepVariant v)
 {
-    const int k = int(v.julia) | int(v.skip) << 1 | int(v.interior) << 2 | int(v.markSettled) << 3;
+    const int k = int(v.julia) | int(v.skip) << 1 | int(v.interior) << 2 | int(v.markSettled) << 3 | int(v.wide) << 4;
     if (p.tried[k]) return p.deep[k];
     p.tried[k] = true;
     char head[200];
-    std::snprintf(head, sizeof head, prelude, int(v.julia), int(v.skip), int(v.interior), v.markSettled ? "#define MARK_SETTLED\n" : "");
-    p.deep[k] = linkProgram(head, p.folder, "deep_fragment.glsl");
+    std::snprintf(head, sizeof head, prelude, int(v.julia), int(v.skip), int(v.interior), int(v.wide),
+                  v.markSettled ? "#define MARK_SETTLED\n" : "");
+    p.deep[k] = linkProgram(head, p.folder, {"deep_numbers.glsl", "deep_fragment.glsl"});
     return p.deep[k];
 }
 
@@ -159,8 +158,8 @@ GLuint colourProgram(DeepPrograms& p)
     if (p.colourTried) return p.colour;
     p.colourTried = true;
     char head[200];
-    std::snprintf(head, sizeof head, prelude, 0, 0, 0, "");
-    p.colour = linkProgram(head, p.folder, "colour_fragment.glsl");
+    std::snprintf(head, sizeof head, prelude, 0, 0, 0, 0, "");
+    p.colour = linkProgram(head, p.folder, {"colour_fragment.glsl"});
     return p.colour;
 }
 
@@ -190,16 +189,47 @@ void releaseTarget(CountTarget& t)
     t = CountTarget{};
 }
 
-void uploadLayout(DeepTextures& t, const DeepLayout& layout)
+namespace {
+
+// A texture buffer of RGBA32UI texels: one fetch, no rows to address (a
+// 2D texture's fetch cost llvmpipe more than the step's arithmetic).
+void uploadBuffer(GLuint& texture, GLuint& buffer, const std::vector<uint32_t>& words)
 {
-    uploadTexture(t.orbit, GL_RGBA32UI, GL_RGBA_INTEGER, GL_UNSIGNED_INT, layout.orbitRows, layout.orbit.data());
-    uploadTexture(t.jumps, GL_RGBA32UI, GL_RGBA_INTEGER, GL_UNSIGNED_INT, layout.jumpRows, layout.jumps.data());
+    if (!buffer) glGenBuffers(1, &buffer);
+    if (!texture) glGenTextures(1, &texture);
+    glBindBuffer(GL_TEXTURE_BUFFER, buffer);
+    glBufferData(GL_TEXTURE_BUFFER, GLsizeiptr(words.size() * sizeof(uint32_t)), words.data(), GL_STATIC_DRAW);
+    glBindBuffer(GL_TEXTURE_BUFFER, 0);
+    glBindTexture(GL_TEXTURE_BUFFER, texture);
+    glTexBuffer(GL_TEXTURE_BUFFER, GL_RGBA32UI, buffer);
+    glBindTexture(GL_TEXTURE_BUFFER, 0);
+}
+
+void setBuffer(GLenum unit, GLuint texture)
+{
+    glActiveTexture(unit);
+    glBindTexture(GL_TEXTURE_BUFFER, texture);
+    glActiveTexture(GL_TEXTURE0);
+}
+
+}  // namespace
+
+bool uploadLayout(DeepTextures& t, const DeepLayout& layout)
+{
+    GLint most = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_BUFFER_SIZE, &most);
+    if (std::max(layout.orbit.size(), layout.jumps.size()) / 4 > size_t(most)) return false;
+    uploadBuffer(t.orbit, t.orbitBuffer, layout.orbit);
+    uploadBuffer(t.jumps, t.jumpsBuffer, layout.jumps);
+    return true;
 }
 
 void releaseTextures(DeepTextures& t)
 {
     if (t.orbit) glDeleteTextures(1, &t.orbit);
     if (t.jumps) glDeleteTextures(1, &t.jumps);
+    if (t.orbitBuffer) glDeleteBuffers(1, &t.orbitBuffer);
+    if (t.jumpsBuffer) glDeleteBuffers(1, &t.jumpsBuffer);
     t = DeepTextures{};
 }
 
@@ -211,11 +241,11 @@ void drawCounts(GLuint program, const DeepTextures& textures, const DeepLayout& 
         PixelSpace space(target.width, target.height);
         glUseProgram(program);
         setDeepUniforms(program, layout, scene, place);
-        setTexture2D(GL_TEXTURE1, textures.jumps);
-        setTexture2D(GL_TEXTURE0, textures.orbit);
+        setBuffer(GL_TEXTURE1, textures.jumps);
+        setBuffer(GL_TEXTURE0, textures.orbit);
         quad(x, y, w, h);
-        setTexture2D(GL_TEXTURE1, 0);
-        setTexture2D(GL_TEXTURE0, 0);
+        setBuffer(GL_TEXTURE1, 0);
+        setBuffer(GL_TEXTURE0, 0);
         glUseProgram(0);
     }
     glBindFramebuffer(GL_FRAMEBUFFER, 0);

@@ -15,14 +15,15 @@ struct DeepVariant {
     bool julia = false;
     bool skip = true;      // bilinear jumps
     bool interior = true;  // cycle detection
-    bool markSettled = false;  // counts of -2 - n where an orbit stopped as settled, for the benchmark
+    bool markSettled = false;  // counts of -3 - n where an orbit stopped as settled, for the benchmark
+    bool wide = false;     // doubles (the layout must be wide too)
 };
 
 // Built on first use; a program that failed keeps 0 and is not tried again.
 struct DeepPrograms {
     std::string folder;  // where the .glsl files are, with a trailing '/' (empty: the working directory)
-    GLuint deep[16] = {};
-    bool tried[16] = {};
+    GLuint deep[32] = {};
+    bool tried[32] = {};
     GLuint colour = 0;
     bool colourTried = false;
 };
@@ -35,7 +36,8 @@ bool deepSupported(std::string& missing);
 GLuint deepProgram(DeepPrograms& programs, DeepVariant variant);
 GLuint colourProgram(DeepPrograms& programs);
 
-// A picture's counts: one float per pixel (-1 for interior points).
+// A picture's counts: one float per pixel, mu for escaping points, -1
+// where the orbit was recognised as interior, -2 where it reached the limit.
 struct CountTarget {
     GLuint texture = 0, framebuffer = 0;
     int width = 0, height = 0;
@@ -43,17 +45,14 @@ struct CountTarget {
 bool resizeTarget(CountTarget& target, int width, int height);
 void releaseTarget(CountTarget& target);
 
+// Texture buffers (RGBA32UI) and the buffers behind them.
 struct DeepTextures {
     GLuint orbit = 0, jumps = 0;
+    GLuint orbitBuffer = 0, jumpsBuffer = 0;
 };
-void uploadLayout(DeepTextures& textures, const DeepLayout& layout);
+// False where the layout has more texels than GL_MAX_TEXTURE_BUFFER_SIZE.
+bool uploadLayout(DeepTextures& textures, const DeepLayout& layout);
 void releaseTextures(DeepTextures& textures);
-
-// Where a target lies in the picture: its pixel (0, 0) is the picture's
-// pixel (originX, originY), counted from the bottom-left.
-struct TargetPlace {
-    int originX = 0, originY = 0;
-};
 
 // The counts of the target's pixels [x, x + w) x [y, y + h). Leaves the
 // window's framebuffer bound and texture unit 0 active.

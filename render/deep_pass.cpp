@@ -5,12 +5,22 @@
 
 bool uploadScene(DeepPrograms& programs, DeepGpuScene& gpu)
 {
-    gpu.layout = layoutScene(gpu.scene);
-    uploadLayout(gpu.textures, gpu.layout);
+    gpu.layout = layoutScene(gpu.scene, true);
+    const bool uploaded = uploadLayout(gpu.textures, gpu.layout);
+    // llvmpipe keeps its own copy of every texture: the CPU's goes.
+    std::vector<uint32_t>().swap(gpu.layout.orbit);
+    std::vector<uint32_t>().swap(gpu.layout.jumps);
+    gpu.program = deepProgram(programs, variantOf(gpu.scene));
+    return uploaded && gpu.program != 0;
+}
+
+DeepVariant variantOf(const DeepScene& scene)
+{
     DeepVariant variant;
-    variant.julia = gpu.scene.julia;
-    gpu.program = deepProgram(programs, variant);
-    return gpu.program != 0;
+    variant.julia = scene.julia;
+    variant.skip = scene.format.skip;
+    variant.wide = scene.format.wide;
+    return variant;
 }
 
 void releaseScene(DeepGpuScene& gpu)

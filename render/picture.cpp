@@ -111,7 +111,7 @@ bool prepareDeep(const PictureRequest& r, const DeepView& view, const Tiles& til
     request.width = p.width;
     request.height = p.height;
     request.limit = r.limit;
-    if (!prepareScene(request, nullptr, p.gpu.scene)) return error = "die Ansicht ist zu tief f\xC3\xBCr doppelte Genauigkeit", false;
+    if (!prepareScene(request, nullptr, p.gpu.scene)) return error = "die Ansicht ist zu tief (Bildpunkte unter 2^-" + std::to_string(deepDepthBits) + ")", false;
     p.programs.folder = r.glslFolder.empty() ? "" : r.glslFolder + "/";
     if (!uploadScene(p.programs, p.gpu) || !colourProgram(p.programs))
         return error = "die Programme des Tiefenzooms lassen sich nicht bauen", false;

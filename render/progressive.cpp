@@ -25,12 +25,13 @@ bool sameView(const DeepView& a, const DeepView& b)
     return same(a.left, b.left) && same(a.right, b.right) && same(a.bottom, b.bottom) && same(a.top, b.top);
 }
 
-// (to - from) / unit, where the difference needs the bounds' precision.
-double offsetIn(const Big& to, const Big& from, double unit)
+// (to - from) / unit, where the difference needs the bounds' precision and
+// the unit may lie past double's range.
+double offsetIn(const Big& to, const Big& from, FloatExp unit)
 {
     Big d(std::max(to.precision(), from.precision()));
     mpfr_sub(d.v, to.v, from.v, MPFR_RNDN);
-    return d.toDouble() / unit;
+    return toDouble(floatExpOf(d) / unit);
 }
 
 // Where the finished picture lies in the new one: previous pixel = new
@@ -38,9 +39,9 @@ double offsetIn(const Big& to, const Big& from, double unit)
 void placePrevious(ProgressivePicture& p, const DeepRequest& r)
 {
     const DeepView& old = p.previousView;
-    const double oldW = pixelSide(old.left, old.right, r.width), oldH = pixelSide(old.bottom, old.top, r.height);
-    p.previousScale[0] = pixelSide(r.view.left, r.view.right, r.width) / oldW;
-    p.previousScale[1] = pixelSide(r.view.bottom, r.view.top, r.height) / oldH;
+    const FloatExp oldW = pixelSideOf(old.left, old.right, r.width), oldH = pixelSideOf(old.bottom, old.top, r.height);
+    p.previousScale[0] = toDouble(pixelSideOf(r.view.left, r.view.right, r.width) / oldW);
+    p.previousScale[1] = toDouble(pixelSideOf(r.view.bottom, r.view.top, r.height) / oldH);
     p.previousOffset[0] = offsetIn(r.view.left, old.left, oldW);
     p.previousOffset[1] = offsetIn(r.view.bottom, old.bottom, oldH);
 }

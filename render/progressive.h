@@ -9,7 +9,7 @@
 // finished picture where it lies in the new view, or black.
 //
 // One per window, its GL objects in that window's context. Limits: a
-// picture whose pixels are below deepSmallestPixel is not drawn (black).
+// picture whose pixels are below 2^-deepDepthBits is not drawn (black).
 #pragma once
 
 #include "deep/scene_job.h"

@@ -60,16 +60,18 @@ std::string exact(const Big& value)
     return text;
 }
 
-// What a keyframe's counts depend on; the frame count, rate and colours
-// do not enter, so a movie made again with others reuses its keyframes.
+// What a keyframe's counts depend on (the version names the counts' own
+// program: keyframes of another are drawn again); the frame count, rate
+// and colours do not enter, so a movie made again with others reuses its keyframes.
 std::string describe(const Movie& m)
 {
     const PictureRequest& r = *m.request;
-    return std::string("fraktale-render keyframes 1\n") + (r.julia ? "julia" : "mandelbrot") + "\ncentre " +
+    return std::string("fraktale-render keyframes 2\n") + (r.julia ? "julia" : "mandelbrot") + "\ncentre " +
            exact(r.location.re) + " " + exact(r.location.im) + "\nconstant " + exact(r.constantRe) + " " +
            exact(r.constantIm) + "\nsmallest extent " + exact(m.smallest) + "\nkeyframe samples " +
            std::to_string(m.plan.keyWidth) + "x" + std::to_string(m.plan.keyHeight) + ", frame samples " +
-           std::to_string(m.plan.frameWidth) + "x" + std::to_string(m.plan.frameHeight) + "\n";
+           std::to_string(m.plan.frameWidth) + "x" + std::to_string(m.plan.frameHeight) + "\nlimit " +
+           (r.limit > 0 ? std::to_string(r.limit) : "by the views") + "\n";
 }
 
 DeepRequest keyframeRequest(const Movie& m, int index)
@@ -91,7 +93,7 @@ bool references(Movie& m, std::string& error)
     if (m.haveReferences) return true;
     const DeepRequest deepest = keyframeRequest(m, 0);
     if (!deepDrawable(deepest.view, deepest.width, deepest.height))
-        return error = "die Ansicht ist zu tief f\xC3\xBCr doppelte Genauigkeit", false;
+        return error = "die Ansicht ist zu tief (Bildpunkte unter 2^-" + std::to_string(deepDepthBits) + ")", false;
     const long bits = precisionFor(deepest.view, deepest.width, deepest.height);
     m.haveReferences = computeReferences(deepest, keyframeLimit(m.plan, 0, m.request->limit), bits, nullptr, m.references);
     return m.haveReferences || (error = "die Referenzbahn l\xC3\xA4sst sich nicht berechnen", false);

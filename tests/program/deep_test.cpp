@@ -30,11 +30,11 @@ DeepRequest requestAt(bool julia, const char* re, const char* im, const char* ex
 // Sampled pixels below the editor, coloured from MPFR's counts through the
 // window's default table, against the window: within 3 levels but for a few
 // (a count on a knife's edge may land a step apart).
-AssertionResult showsMpfrColours(const Image& shown, const DeepRequest& r, int windowNumber)
+AssertionResult showsMpfrColours(const Image& shown, const DeepRequest& r, int windowNumber, int borderStride = 1)
 {
     DeepScene s;
     if (!prepareScene(r, nullptr, s)) return AssertionFailure() << "no scene";
-    const double mu0 = mpfrColourOffset(r, s);
+    const double mu0 = mpfrColourOffset(r, s, borderStride);
     const std::vector<float> table = defaults(windowNumber).colourTable;
     std::mt19937 random(11);
     int off = 0;
@@ -72,6 +72,39 @@ TEST(DeepViewer, AGivenLimitDrawsEveryView)
     r.limit = 64;
     EXPECT_TRUE(showsMpfrColours(x.capture(program.mandelbrot()), r, 1));
     x.typeKey(program.mandelbrot(), XK_Escape);
+    EXPECT_TRUE(program.endsCleanly());
+}
+
+// Past 1e-1000, far below double's range: the window's picture as MPFR
+// has it (its border sampled every 8th pixel for the colour offset).
+TEST(DeepViewer, OpensPast1e1000)
+{
+    XConnection x;
+    Program program(true, {"--mandelbrot", "0", "1", "1e-1500"});
+    ASSERT_TRUE(program.ready(x));
+    EXPECT_TRUE(showsMpfrColours(x.capture(program.mandelbrot()), requestAt(false, "0", "1", "1e-1500"), 1, 8));
+    EXPECT_EQ(program.output().find("Zu tief"), std::string::npos) << program.output();
+    x.typeKey(program.mandelbrot(), XK_Escape);
+    EXPECT_TRUE(program.endsCleanly());
+}
+
+// A reference that takes seconds (65,536 steps or more at 16,700 bits, at a
+// point inside the set, whose orbit never escapes and whose digits fill
+// every bit) says how far it is on the console, and Esc still ends the
+// viewer while it runs.
+TEST(DeepViewer, SaysHowFarALongReferenceIs)
+{
+    XConnection x;
+    Program program(true, {"--mandelbrot", "-0.1", "0.1", "1e-5000"});
+    // Within seconds: the first line is due after one.
+    EXPECT_TRUE(waitFor([&] { return program.output().find("Referenzbahn: ") != std::string::npos; }, 10)) << program.output();
+    const size_t at = program.output().find("Referenzbahn: ");
+    int percent = -1;
+    EXPECT_EQ(std::sscanf(program.output().c_str() + at, "Referenzbahn: %d %%", &percent), 1);
+    EXPECT_TRUE(percent >= 0 && percent <= 100) << percent;
+    const std::vector<WindowId> m = x.windows("Mandelbrot Set");
+    ASSERT_EQ(m.size(), 1u);
+    x.typeKey(m[0], XK_Escape);
     EXPECT_TRUE(program.endsCleanly());
 }
 
