@@ -1,7 +1,7 @@
-// The iteration limit, the colour offset mu0 and the colour table that lets
-// the float programs, which read the table at log(mu + 1) / log(limit + 1),
-// show a picture measured from mu0; and the smallest count on a float
-// view's border, which decides mu0.
+// The iteration limit, the colour range mu0 .. mu1 and the colour table
+// that lets the float programs, which read the table at log(mu + 1) /
+// log(limit + 1), show a picture in that range; and the smallest count on a
+// float view's border and the percentile of its counts, which decide it.
 //
 // Precision: counts, positions and orbits are doubles. A count needs a few
 // digits; the border orbits are those of float views, whose pixels double
@@ -72,24 +72,60 @@ double colourOffset(double muMin)
     return std::max(0.0, muMin - margin);
 }
 
-double tablePosition(double mu, int limit, double mu0)
+double escapingQuantile(std::vector<float> counts, double q, double ceiling)
+{
+    counts.erase(std::remove_if(counts.begin(), counts.end(), [ceiling](float c) { return !(c >= 0 && c < ceiling); }),
+                 counts.end());
+    if (counts.empty()) return noEscape;
+    const size_t k = std::min(counts.size() - 1, size_t(std::floor(q * double(counts.size() - 1) + 0.5)));
+    std::nth_element(counts.begin(), counts.begin() + long(k), counts.end());
+    return counts[k];
+}
+
+namespace {
+
+// 0 up to muMin = 3, 1 from 11: colourOffset's ramp.
+double topShare(double muMin)
+{
+    return std::clamp((muMin - colourMargin) / 8, 0.0, 1.0);
+}
+
+}  // namespace
+
+bool needsTopCount(double muMin)
+{
+    return topShare(muMin) > 0;
+}
+
+ColourRange colourRange(double muMin, int limit, double top)
+{
+    ColourRange r{colourOffset(muMin), double(limit)};
+    const double t = topShare(muMin);
+    if (!(t > 0) || !(top > r.mu0) || !(limit > r.mu0)) return r;
+    // In log(mu - mu0 + 1), the measure the table is read in.
+    const double atLimit = std::log(limit - r.mu0 + 1), atTop = std::log(std::min(top, double(limit)) - r.mu0 + 1);
+    r.mu1 = std::min(double(limit), r.mu0 + std::exp((1 - t) * atLimit + t * atTop) - 1);
+    return r;
+}
+
+double tablePosition(double mu, double top, double mu0)
 {
     if (mu < 0) return 1.0;
-    const double span = std::log(std::max(limit - mu0, 0.0) + 1);
-    // mu0 at or past the limit: no pixel escapes within it, nothing to spread.
+    const double span = std::log(std::max(top - mu0, 0.0) + 1);
+    // mu0 at or past the top: no pixel escapes within it, nothing to spread.
     if (!(span > 0)) return mu > mu0 ? 1.0 : 0.0;
     return std::clamp(std::log(std::max(mu - mu0, 0.0) + 1) / span, 0.0, 1.0);
 }
 
-std::vector<float> remapTable(const std::vector<float>& table, int limit, double mu0)
+std::vector<float> remapTable(const std::vector<float>& table, int limit, const ColourRange& range)
 {
-    // At mu0 = 0 the mapping is the programs' own: the same table, bit for bit.
-    if (mu0 == 0 || table.size() != size_t(4 * tableTexels)) return table;
+    // The programs' own mapping: the same table, bit for bit.
+    if ((range.mu0 == 0 && range.mu1 == limit) || table.size() != size_t(4 * tableTexels)) return table;
     std::vector<float> remapped(table.size());
     for (int i = 0; i < tableTexels; ++i) {
         const double s = double(i) / (tableTexels - 1);
         const double mu = std::pow(limit + 1.0, s) - 1;
-        readLinear(table, tablePosition(mu, limit, mu0), &remapped[4 * i]);
+        readLinear(table, tablePosition(mu, range.mu1, range.mu0), &remapped[4 * i]);
         remapped[4 * i + 3] = 1.0f;
     }
     return remapped;
@@ -120,11 +156,42 @@ double floatBorderMinimum(float left, float right, float bottom, float top, int 
     return smallest;
 }
 
-std::vector<float> floatPathTable(const std::vector<float>& table, float left, float right, float bottom, float top,
-                                  int width, int height, bool julia, float cr, float ci, double* mu0)
+double floatTopCount(float left, float right, float bottom, float top, int width, int height, bool julia, float cr,
+                     float ci)
+{
+    if (width <= 0 || height <= 0) return noEscape;
+    constexpr int grid = 48;
+    const int limit = floatViewLimit(left, right, bottom, top, width, height);
+    std::vector<float> counts;
+    counts.reserve(grid * grid);
+    for (int b = 0; b < grid; ++b)
+        for (int a = 0; a < grid; ++a) {
+            // Pixel centres, spread evenly.
+            const int i = (2 * a + 1) * width / (2 * grid), j = (2 * b + 1) * height / (2 * grid);
+            const double x = left + (i + 0.5) / width * (double(right) - left);
+            const double y = top - (j + 0.5) / height * (double(top) - bottom);
+            if (!julia && inCardioidOrBulb(x, y)) continue;
+            const double mu = julia ? escapeCount(x, y, cr, ci, limit) : escapeCount(0, 0, x, y, limit);
+            if (mu < noEscape) counts.push_back(float(mu));
+        }
+    return escapingQuantile(counts, topQuantile);
+}
+
+ColourRange floatColourRange(float left, float right, float bottom, float top, int width, int height, bool julia,
+                             float cr, float ci)
 {
     const int limit = floatViewLimit(left, right, bottom, top, width, height);
-    const double offset = colourOffset(floatBorderMinimum(left, right, bottom, top, width, height, julia, cr, ci));
-    if (mu0) *mu0 = offset;
-    return offset > 0 ? remapTable(table, limit, offset) : table;
+    const double muMin = floatBorderMinimum(left, right, bottom, top, width, height, julia, cr, ci);
+    const double quantile = needsTopCount(muMin) ? floatTopCount(left, right, bottom, top, width, height, julia, cr, ci)
+                                                 : noEscape;
+    return colourRange(muMin, limit, quantile);
+}
+
+std::vector<float> floatPathTable(const std::vector<float>& table, float left, float right, float bottom, float top,
+                                  int width, int height, bool julia, float cr, float ci, ColourRange* range)
+{
+    const int limit = floatViewLimit(left, right, bottom, top, width, height);
+    const ColourRange r = floatColourRange(left, right, bottom, top, width, height, julia, cr, ci);
+    if (range) *range = r;
+    return remapTable(table, limit, r);
 }

@@ -102,6 +102,64 @@ void zoomDeep(DeepView& view, float pointerX, float pointerY, ZoomDirection dire
     for (Big* bound : {&view.left, &view.right, &view.bottom, &view.top}) bound->setPrecision(bits);
 }
 
+namespace {
+
+// The sum is taken 64 bits finer than the bounds, then rounded once to
+// what the moved view needs.
+void panAxis(Big& lo, Big& hi, long d, int pixels)
+{
+    if (d == 0) return;
+    const long bits = std::max(lo.precision(), hi.precision()) + guardBits;
+    Big shift = pixelSide(lo, hi, pixels, bits);
+    mpfr_mul_si(shift.v, shift.v, d, MPFR_RNDN);
+    lo.setPrecision(bits);
+    hi.setPrecision(bits);
+    mpfr_add(lo.v, lo.v, shift.v, MPFR_RNDN);
+    mpfr_add(hi.v, hi.v, shift.v, MPFR_RNDN);
+}
+
+}  // namespace
+
+void panDeep(DeepView& view, long dx, long dy, int width, int height)
+{
+    if (width <= 0 || height <= 0) return;
+    const long before = largestPrecision(view);
+    panAxis(view.left, view.right, dx, width);
+    panAxis(view.bottom, view.top, dy, height);
+    // Moving away from 0 makes the bounds larger and may need more bits;
+    // moving towards it keeps those it had.
+    const long bits = std::max(before, precisionFor(view, width, height));
+    for (Big* bound : {&view.left, &view.right, &view.bottom, &view.top}) bound->setPrecision(bits);
+}
+
+namespace {
+
+// (to - from) in pixels of `side`, where the difference needs the bounds' precision.
+double pixelsBetween(const Big& from, const Big& to, double side)
+{
+    Big d(std::max(to.precision(), from.precision()) + 1);
+    mpfr_sub(d.v, to.v, from.v, MPFR_RNDN);
+    return d.toDouble() / side;
+}
+
+bool wholeOffset(double pixels, long& whole)
+{
+    if (!(std::fabs(pixels) < 1e6)) return false;
+    whole = std::lround(pixels);
+    return std::fabs(pixels - double(whole)) < 1e-6;
+}
+
+}  // namespace
+
+bool wholePixelsApart(const DeepView& from, const DeepView& to, int width, int height, long& dx, long& dy)
+{
+    if (width <= 0 || height <= 0) return false;
+    const double w = pixelSide(from.left, from.right, width), h = pixelSide(from.bottom, from.top, height);
+    const double w2 = pixelSide(to.left, to.right, width), h2 = pixelSide(to.bottom, to.top, height);
+    if (!(w > 0 && h > 0) || std::fabs(w2 - w) > 1e-9 * w || std::fabs(h2 - h) > 1e-9 * h) return false;
+    return wholeOffset(pixelsBetween(from.left, to.left, w), dx) && wholeOffset(pixelsBetween(from.bottom, to.bottom, h), dy);
+}
+
 bool floatResolves(float lo, float hi, int pixels)
 {
     if (pixels <= 0 || !std::isfinite(lo) || !std::isfinite(hi)) return false;

@@ -75,32 +75,6 @@ void uploadTexture(GLuint& texture, GLint format, GLenum layout, GLenum type, in
     glBindTexture(GL_TEXTURE_2D, 0);
 }
 
-// A pass over target pixels in their own units: one unit per pixel, origin
-// at the bottom-left, whatever the window's projection was.
-struct PixelSpace {
-    GLint viewport[4];
-    PixelSpace(int width, int height)
-    {
-        glGetIntegerv(GL_VIEWPORT, viewport);
-        glViewport(0, 0, width, height);
-        glMatrixMode(GL_PROJECTION);
-        glPushMatrix();
-        glLoadIdentity();
-        gluOrtho2D(0, width, 0, height);
-        glMatrixMode(GL_MODELVIEW);
-        glPushMatrix();
-        glLoadIdentity();
-    }
-    ~PixelSpace()
-    {
-        glMatrixMode(GL_PROJECTION);
-        glPopMatrix();
-        glMatrixMode(GL_MODELVIEW);
-        glPopMatrix();
-        glViewport(viewport[0], viewport[1], viewport[2], viewport[3]);
-    }
-};
-
 void quad(int x, int y, int w, int h)
 {
     glBegin(GL_QUADS);
@@ -120,13 +94,39 @@ void setDeepUniforms(GLuint program, const DeepLayout& layout, const DeepScene& 
     glUniform1iv(at("refEnd"), 2, layout.refEnd);
     glUniform1iv(at("levelStart"), 2 * blaLevels, layout.levelStart);
     glUniform1f(at("limit"), float(scene.limit));
-    glUniform2f(at("pixelOffset"), float(place.originX - 0.5 * scene.width), float(place.originY - 0.5 * scene.height));
-    glUniform2d(at("pixelSize"), scene.pixelWidth, scene.pixelHeight);
+    // (i + 0.5 + offset) * stride pixels from the reference is the picture
+    // pixel originX + i * stride, its centre 0.5 further.
+    const double s = place.stride, half = 0.5 - 0.5 * s;
+    glUniform2f(at("pixelOffset"), float((place.originX + half - 0.5 * scene.width) / s),
+                float((place.originY + half - 0.5 * scene.height) / s));
+    glUniform2d(at("pixelSize"), scene.pixelWidth * s, scene.pixelHeight * s);
     glUniform1d(at("pixelsPerUnit"), layout.pixelsPerUnit);
     glUniform1d(at("widestJump"), layout.widestJump);
 }
 
 }  // namespace
+
+PixelSpace::PixelSpace(int width, int height)
+{
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    glViewport(0, 0, width, height);
+    glMatrixMode(GL_PROJECTION);
+    glPushMatrix();
+    glLoadIdentity();
+    gluOrtho2D(0, width, 0, height);
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glLoadIdentity();
+}
+
+PixelSpace::~PixelSpace()
+{
+    glMatrixMode(GL_PROJECTION);
+    glPopMatrix();
+    glMatrixMode(GL_MODELVIEW);
+    glPopMatrix();
+    glViewport(viewport[0], viewport[1], viewport[2], viewport[3]);
+}
 
 bool deepSupported(std::string& missing)
 {
@@ -154,15 +154,23 @@ GLuint deepProgram(DeepPrograms& p, DeepVariant v)
     return p.deep[k];
 }
 
-GLuint colourProgram(DeepPrograms& p)
+namespace {
+
+// A program of the deep vertex shader and a fragment shader without variants.
+GLuint plainProgram(const std::string& folder, GLuint& program, bool& tried, const char* fragment)
 {
-    if (p.colourTried) return p.colour;
-    p.colourTried = true;
+    if (tried) return program;
+    tried = true;
     char head[200];
     std::snprintf(head, sizeof head, prelude, 0, 0, 0, "");
-    p.colour = linkProgram(head, p.folder, "colour_fragment.glsl");
-    return p.colour;
+    program = linkProgram(head, folder, fragment);
+    return program;
 }
+
+}  // namespace
+
+GLuint colourProgram(DeepPrograms& p) { return plainProgram(p.folder, p.colour, p.colourTried, "colour_fragment.glsl"); }
+GLuint splatProgram(DeepPrograms& p) { return plainProgram(p.folder, p.splat, p.splatTried, "splat_fragment.glsl"); }
 
 bool resizeTarget(CountTarget& t, int width, int height)
 {
@@ -237,11 +245,10 @@ void drawColours(GLuint program, GLuint table, const ColourFrame& f, int width, 
     glUniform1i(at("colourTable"), 0);
     glUniform1i(at("counts"), 1);
     glUniform1i(at("previous"), 2);
-    glUniform1f(at("limit"), float(f.limit));
+    glUniform1f(at("limit"), float(f.top));
     glUniform1f(at("offset"), float(f.offset));
-    glUniform1f(at("previousLimit"), float(f.previousLimit));
+    glUniform1f(at("previousLimit"), float(f.previousTop));
     glUniform1f(at("previousOffset0"), float(f.previousOffset0));
-    glUniform4iv(at("done"), 1, f.done);
     glUniform2fv(at("countsOrigin"), 1, f.countsOrigin);
     glUniform2f(at("previousScale"), float(f.previousScale[0]), float(f.previousScale[1]));
     glUniform2f(at("previousOffset"), float(f.previousOffset[0]), float(f.previousOffset[1]));

@@ -25,6 +25,8 @@ struct DeepPrograms {
     bool tried[16] = {};
     GLuint colour = 0;
     bool colourTried = false;
+    GLuint splat = 0;
+    bool splatTried = false;
 };
 
 // Whether the current context has what the deep path needs (GLSL 4.00,
@@ -34,6 +36,7 @@ bool deepSupported(std::string& missing);
 // The program of a variant, or 0 with its compile or link log printed once.
 GLuint deepProgram(DeepPrograms& programs, DeepVariant variant);
 GLuint colourProgram(DeepPrograms& programs);
+GLuint splatProgram(DeepPrograms& programs);  // glsl/splat_fragment.glsl
 
 // A picture's counts: one float per pixel (-1 for interior points).
 struct CountTarget {
@@ -49,10 +52,23 @@ struct DeepTextures {
 void uploadLayout(DeepTextures& textures, const DeepLayout& layout);
 void releaseTextures(DeepTextures& textures);
 
-// Where a target lies in the picture: its pixel (0, 0) is the picture's
-// pixel (originX, originY), counted from the bottom-left.
+// Where a target lies in the picture: its pixel (i, j) is the picture's
+// pixel (originX + i * stride, originY + j * stride), counted from the
+// bottom-left. Strides are powers of two, so that the scaled pixel size and
+// the shifted offset stay exact.
 struct TargetPlace {
     int originX = 0, originY = 0;
+    int stride = 1;
+};
+
+// A pass over target pixels in their own units while it lives: one unit
+// per pixel, origin at the bottom-left, whatever the window's projection
+// and viewport were (they come back after).
+struct PixelSpace {
+    GLint viewport[4];
+    PixelSpace(int width, int height);
+    ~PixelSpace();
+    PixelSpace(const PixelSpace&) = delete;
 };
 
 // The counts of the target's pixels [x, x + w) x [y, y + h). Leaves the
@@ -66,12 +82,11 @@ void readCounts(const CountTarget& target, int x, int y, int w, int h, float* co
 // What the colour pass shows; see glsl/colour_fragment.glsl.
 struct ColourFrame {
     const CountTarget* counts = nullptr;
-    int limit = 0;
+    double top = 0;                     // mu1, the count at the table's right end
     double offset = 0;                  // mu0
-    int done[4] = {0, 0, 0, 0};  // rows done[0] .. done[3] - 1 whole, and rows done[1] .. done[0] - 1 left of column done[2]
     float countsOrigin[2] = {0, 0};
     const CountTarget* previous = nullptr;  // or null
-    int previousLimit = 0;
+    double previousTop = 0;
     double previousOffset0 = 0;
     double previousScale[2] = {1, 1}, previousOffset[2] = {0, 0};
 };

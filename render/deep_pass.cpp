@@ -1,4 +1,5 @@
 #include "render/deep_pass.h"
+#include "deep/colour_depth.h"
 
 #include <algorithm>
 #include <vector>
@@ -57,4 +58,26 @@ double borderMinimum(const DeepGpuScene& gpu, const CountTarget& scratch)
                           segmentMinimum(gpu, scratch, w - 1, y, length, false)});
     }
     return least;
+}
+
+double latticeTopCount(const DeepGpuScene& gpu, const CountTarget& scratch, int stride)
+{
+    const int across = (gpu.scene.width + stride - 1) / stride, up = (gpu.scene.height + stride - 1) / stride;
+    std::vector<float> counts, piece;
+    for (int j = 0; j < up; j += scratch.height)
+        for (int i = 0; i < across; i += scratch.width) {
+            const int w = std::min(scratch.width, across - i), h = std::min(scratch.height, up - j);
+            piece.resize(size_t(w) * size_t(h));
+            drawSceneCounts(gpu, scratch, TargetPlace{i * stride, j * stride, stride}, 0, 0, w, h);
+            readCounts(scratch, 0, 0, w, h, piece.data());
+            counts.insert(counts.end(), piece.begin(), piece.end());
+        }
+    return escapingQuantile(counts, topQuantile);
+}
+
+int topCountStride(int width, int height)
+{
+    int stride = 8;
+    while (std::max(width, height) > 128 * stride) stride *= 2;
+    return stride;
 }

@@ -6,7 +6,7 @@
 //
 // Float views are drawn by the viewer's float programs, deep ones by
 // perturbation, as the viewer decides between them; the colour table is
-// the one each path reads, with mu0 from the whole picture's border.
+// the one each path reads, with the colour range of the whole picture.
 #include "render/picture.h"
 #include "deep/colour_depth.h"
 #include "render/deep_pass.h"
@@ -35,7 +35,7 @@ struct Painter {
     DeepPrograms programs;
     DeepGpuScene gpu;
     CountTarget counts;
-    double mu0 = 0;
+    ColourRange range;
     // both
     GLuint table = 0;
     int width = 0, height = 0;  // the picture's samples
@@ -76,9 +76,8 @@ void paintTile(Painter& p, int x, int y, int w, int h)
     glBindFramebuffer(GL_FRAMEBUFFER, GLuint(framebuffer));
     ColourFrame frame;
     frame.counts = &p.counts;
-    frame.limit = p.gpu.scene.limit;
-    frame.offset = p.mu0;
-    frame.done[3] = h;
+    frame.top = p.range.mu1;
+    frame.offset = p.range.mu0;
     drawColours(colourProgram(p.programs), p.table, frame, w, h);
 }
 
@@ -112,7 +111,10 @@ bool prepareDeep(const PictureRequest& r, const DeepView& view, const Tiles& til
     if (!uploadScene(p.programs, p.gpu) || !colourProgram(p.programs))
         return error = "die Programme des Tiefenzooms lassen sich nicht bauen", false;
     if (!resizeTarget(p.counts, tiles.width, tiles.height)) return error = "kein Framebuffer f\xC3\xBCr Z\xC3\xA4hlwerte", false;
-    p.mu0 = colourOffset(borderMinimum(p.gpu, p.counts));
+    // The viewer's mapping: mu0 from the border, mu1 from a coarse lattice.
+    const double muMin = borderMinimum(p.gpu, p.counts);
+    const double top = needsTopCount(muMin) ? latticeTopCount(p.gpu, p.counts, topCountStride(p.width, p.height)) : 1e300;
+    p.range = colourRange(muMin, p.gpu.scene.limit, top);
     uploadColourTexture(p.table, r.table);
     return true;
 }

@@ -132,9 +132,62 @@ TEST_F(DeepPictures, SampledPixelsAsMpfrCountsThem)
     }
 }
 
-// The viewer's parts (border first, then rows in pieces sized by time)
-// cover the picture exactly once: what they leave equals the whole.
-TEST_F(DeepPictures, PartsMakeThePictureDrawnWhole)
+// Runs the viewer's passes with budgets from a piece of a row to many rows
+// (every kind of part), or with the smallest (one part a pass) while
+// `small` holds; `each` sees the picture after every pass. A scheduler
+// that never finishes fails in seconds, not at a time-out. The samples'
+// cost as if slow, whatever the GL, so that parts stay small.
+template <typename Small, typename Each>
+int drawInPasses(ProgressivePicture& p, Small small, Each&& each)
+{
+    int passes = 0;
+    const auto start = std::chrono::steady_clock::now();
+    for (bool more = true; more && std::chrono::steady_clock::now() - start < std::chrono::seconds(20); ++passes) {
+        p.msPerPixel = std::max(p.msPerPixel, 1e-3);
+        more = advancePicture(p, small(p) || passes % 3 == 0 ? 0.1 : passes % 3 == 1 ? 1 : 5);
+        if (waitingForScene(p)) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        each(p);
+    }
+    return passes;
+}
+
+std::vector<float> shownCounts(const ProgressivePicture& p)
+{
+    const CountTarget& t = p.targets[p.current].counts;
+    std::vector<float> counts(size_t(t.width) * t.height);
+    readCounts(t, 0, 0, t.width, t.height, counts.data());
+    return counts;
+}
+
+bool coarseComplete(const SampleGrid& g)
+{
+    const Lattice l = passLattice(g, coarsePass);
+    return coarseCounts(g).size() == size_t(l.columns) * size_t(l.rows);
+}
+
+// Pixels that show neither their own count, nor their coarse sample's in
+// its block, nor (outside every block: the edges) some count.
+long notShowingCoarseSamples(const ProgressivePicture& p, const std::vector<float>& whole)
+{
+    const std::vector<float> shown = shownCounts(p);
+    const SampleGrid& g = p.grid;
+    const Lattice l = passLattice(g, coarsePass);
+    const Part all{coarsePass, l, 0, 0, l.columns, l.rows};
+    long wrong = 0;
+    for (int y = 0; y < g.height; ++y)
+        for (int x = 0; x < g.width; ++x) {
+            const size_t at = size_t(y) * g.width + x;
+            const Splat s = splatAt(all, x, y);
+            const float got = shown[at], sample = whole[size_t(l.y0 + s.j * l.step) * g.width + size_t(l.x0 + s.i * l.step)];
+            wrong += !((g.known[at] && got == whole[at]) || (s.inBlock && got == sample) || (!s.inBlock && got < notDrawn));
+        }
+    return wrong;
+}
+
+// Coarse to fine: once every 8th pixel is drawn, every pixel shows the
+// sample whose block holds it (none shows nothing); in the end each pixel
+// was drawn once, and the picture is the one drawn whole.
+TEST_F(DeepPictures, CoarseToFineEndsAsThePictureDrawnWhole)
 {
     const DeepCase c{"", false, nucleus179Re, nucleus179Im, "4e-19", "0", "0", 150, 101};
     const DeepRequest r = requestFor(c);
@@ -145,25 +198,80 @@ TEST_F(DeepPictures, PartsMakeThePictureDrawnWhole)
     ProgressivePicture p;
     p.programs.folder = programs.folder;
     startPicture(p, r);
-    int passes = 0;
-    const auto start = std::chrono::steady_clock::now();
-    // Budgets from a piece of a row to many rows: every kind of part. A
-    // scheduler that never finishes fails in seconds, not at a time-out.
-    // The pixels' cost as if slow, whatever the GL, so that parts stay small.
-    for (bool more = true; more && std::chrono::steady_clock::now() - start < std::chrono::seconds(10);) {
-        p.msPerPixel = std::max(p.msPerPixel, 1e-3);
-        more = advancePicture(p, passes % 3 == 0 ? 0.1 : passes % 3 == 1 ? 1 : 5);
-        ++passes;
-        if (waitingForScene(p)) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    ASSERT_TRUE(pictureFinished(p));
+    bool checked = false;
+    const int passes = drawInPasses(p, [](const ProgressivePicture& q) { return !coarseComplete(q.grid); },
+                                    [&](const ProgressivePicture& q) {
+                                        if (checked || !coarseComplete(q.grid)) return;
+                                        checked = true;
+                                        EXPECT_EQ(notShowingCoarseSamples(q, whole), 0);
+                                    });
+    ASSERT_TRUE(pictureFinished(p) && checked);
     EXPECT_GE(passes, 5);  // fewer on machines of many cores, whose parts are wider
-    std::vector<float> parts(whole.size());
-    readCounts(p.targets[p.current], 0, 0, c.width, c.height, parts.data());
-    EXPECT_EQ(parts, whole);
+    EXPECT_EQ(p.drawnSamples, long(c.width) * c.height) << "a sample drawn twice, or one missed";
+    EXPECT_EQ(shownCounts(p), whole);
     releasePicture(p);
     releaseTarget(target);
     releaseScene(gpu);
+}
+
+// A move by whole pixels keeps every pixel drawn: at once (nothing drawn
+// yet) the kept ones show their counts in their new place, only the rest
+// are drawn, and the finished picture is the moved view drawn whole but
+// for pixels whose count moves when the point moves by a thousandth of a
+// pixel, where two right programs may differ (judged against MPFR). Moved
+// once the picture is finished, and once only its coarse pass is.
+TEST_F(DeepPictures, AMoveKeepsWhatIsDrawn)
+{
+    const DeepCase c{"", false, "0", "1", "1e-30", "0", "0", 120, 90};
+    const DeepRequest r = requestFor(c);
+    for (const bool finishFirst : {true, false}) {
+        SCOPED_TRACE(finishFirst ? "finished" : "coarse pass");
+        ProgressivePicture p;
+        p.programs.folder = programs.folder;
+        startPicture(p, r);
+        drawInPasses(p, [&](const ProgressivePicture& q) { return !finishFirst && !coarseComplete(q.grid); },
+                     [&](ProgressivePicture& q) { if (!finishFirst && coarseComplete(q.grid)) q.stage = ProgressivePicture::Stage::none; });
+        const std::vector<float> before = shownCounts(p);
+        const SampleGrid grid = p.grid;
+        p.stage = finishFirst ? p.stage : ProgressivePicture::Stage::drawing;
+        DeepRequest moved = r;
+        const int dx = finishFirst ? 37 : -50, dy = finishFirst ? -23 : 31;  // the view's move; the content moves back
+        panDeep(moved.view, dx, dy, c.width, c.height);
+        startPicture(p, moved);
+        const std::vector<float> kept = shownCounts(p);
+        long wrong = 0, stayed = 0;
+        for (int y = 0; y < c.height; ++y)
+            for (int x = 0; x < c.width; ++x) {
+                const int fx = x + dx, fy = y + dy;
+                const bool inside = fx >= 0 && fx < c.width && fy >= 0 && fy < c.height;
+                const size_t from = size_t(fy) * c.width + fx;
+                stayed += inside && grid.known[from];
+                wrong += inside ? kept[size_t(y) * c.width + x] != before[from] : kept[size_t(y) * c.width + x] < notDrawn;
+            }
+        EXPECT_EQ(wrong, 0) << "pixels not moved along exactly";
+        drawInPasses(p, [](const ProgressivePicture&) { return false; }, [](const ProgressivePicture&) {});
+        ASSERT_TRUE(pictureFinished(p));
+        EXPECT_EQ(p.drawnSamples, long(c.width) * c.height - stayed) << "drawn again, or missed";
+        DeepGpuScene gpu;
+        ASSERT_TRUE(prepareScene(moved, nullptr, gpu.scene));
+        CountTarget target;
+        const std::vector<float> fresh = drawWhole(gpu, target), after = shownCounts(p);
+        long differ = 0, unexplained = 0;
+        for (int y = 0; y < c.height; ++y)
+            for (int x = 0; x < c.width; ++x) {
+                const size_t at = size_t(y) * c.width + x;
+                if (after[at] == fresh[at] || (after[at] < 0 && fresh[at] < 0)) continue;
+                ++differ;
+                const double exact = mpfrCount(moved, gpu.scene, x, y);
+                unexplained += std::fabs(mpfrCount(moved, gpu.scene, x, y, 1e-3) - exact) <= 0.01 &&
+                               std::fabs(mpfrCount(moved, gpu.scene, x, y, -1e-3) - exact) <= 0.01 &&
+                               std::fabs(after[at] - fresh[at]) > 1e-3;
+            }
+        EXPECT_EQ(unexplained, 0) << differ << " pixels differ";
+        releaseTarget(target);
+        releaseScene(gpu);
+        releasePicture(p);
+    }
 }
 
 }  // namespace

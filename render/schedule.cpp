@@ -1,0 +1,203 @@
+// The coarse-to-fine schedule: lattices, the scan for samples not known
+// yet, moving what is known with the picture, and the blocks samples fill.
+// Indices are ints: a picture of 32768 x 32768 pixels has 2^30 of them.
+#include "render/schedule.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// Rows a part takes at least where the rectangle has them: llvmpipe draws
+// blocks of 4 x 4 fragments, and fewer rows would waste most of each.
+constexpr int bandRows = 16;
+// Column pieces are whole tiles of llvmpipe's 64 x 64.
+constexpr int tileColumns = 64;
+
+int ceilDiv(int a, int b) { return a > 0 ? (a + b - 1) / b : 0; }
+int floorDiv(int a, int b) { return a >= 0 ? a / b : -((-a + b - 1) / b); }
+int wrap(int a, int m) { return (a % m + m) % m; }
+
+bool knownAt(const SampleGrid& g, const Lattice& l, int i, int j)
+{
+    const int x = l.x0 + i * l.step, y = l.y0 + j * l.step;
+    return g.known[size_t(y) * size_t(g.width) + size_t(x)] != 0;
+}
+
+// The first run of samples not known in lattice row j: [i0, i1), empty if none.
+void unknownRun(const SampleGrid& g, const Lattice& l, int j, int& i0, int& i1)
+{
+    i0 = 0;
+    while (i0 < l.columns && knownAt(g, l, i0, j)) ++i0;
+    i1 = i0;
+    while (i1 < l.columns && !knownAt(g, l, i1, j)) ++i1;
+}
+
+bool noneKnown(const SampleGrid& g, const Lattice& l, int j, int i0, int i1)
+{
+    for (int i = i0; i < i1; ++i)
+        if (knownAt(g, l, i, j)) return false;
+    return true;
+}
+
+// How many rows down from row j (itself included) have none of [i0, i1)
+// known, counting at most `most`.
+int freeRows(const SampleGrid& g, const Lattice& l, int j, int i0, int i1, long most)
+{
+    int rows = 1;
+    while (rows < most && j - rows >= 0 && noneKnown(g, l, j - rows, i0, i1)) ++rows;
+    return rows;
+}
+
+}  // namespace
+
+void resetGrid(SampleGrid& g, int width, int height)
+{
+    g.width = std::max(width, 0);
+    g.height = std::max(height, 0);
+    g.phaseX = g.phaseY = 0;
+    g.counts.assign(size_t(g.width) * size_t(g.height), 0.0f);
+    g.known.assign(g.counts.size(), 0);
+}
+
+void shiftGrid(SampleGrid& g, int dx, int dy)
+{
+    std::vector<float> counts(g.counts.size(), 0.0f);
+    std::vector<std::uint8_t> known(g.known.size(), 0);
+    // Rows and columns that stay in the picture: new x in [x0, x1).
+    const int x0 = std::clamp(dx, 0, g.width), x1 = std::clamp(g.width + dx, 0, g.width);
+    for (int y = std::clamp(dy, 0, g.height); y < std::clamp(g.height + dy, 0, g.height); ++y) {
+        const size_t to = size_t(y) * size_t(g.width), from = size_t(y - dy) * size_t(g.width);
+        for (int x = x0; x < x1; ++x) {
+            counts[to + size_t(x)] = g.counts[from + size_t(x - dx)];
+            known[to + size_t(x)] = g.known[from + size_t(x - dx)];
+        }
+    }
+    g.counts.swap(counts);
+    g.known.swap(known);
+    g.phaseX = wrap(g.phaseX + dx, coarseStep);
+    g.phaseY = wrap(g.phaseY + dy, coarseStep);
+}
+
+Lattice passLattice(const SampleGrid& g, int pass)
+{
+    const int W = g.width, H = g.height;
+    switch (pass) {
+    case 0: return Lattice{0, H - 1, 1, W, H > 0 ? 1 : 0, 1};
+    case 1: return Lattice{0, 0, 1, W, H > 1 ? 1 : 0, 1};
+    case 2: return Lattice{0, 0, 1, W > 0 ? 1 : 0, H, 1};
+    case 3: return Lattice{W - 1, 0, 1, W > 1 ? 1 : 0, H, 1};
+    case coarsePass:
+        return Lattice{g.phaseX, g.phaseY, coarseStep, ceilDiv(W - g.phaseX, coarseStep),
+                       ceilDiv(H - g.phaseY, coarseStep), coarseStep};
+    default: break;
+    }
+    // Steps 4, 2, 1; offsets (h, 0), (0, h), (h, h) from the samples so far.
+    const int k = (pass - coarsePass - 1) / 3, m = (pass - coarsePass - 1) % 3;
+    const int h = (coarseStep / 2) >> k, step = 2 * h;
+    const int x0 = wrap(g.phaseX + (m != 1 ? h : 0), step), y0 = wrap(g.phaseY + (m != 0 ? h : 0), step);
+    return Lattice{x0, y0, step, ceilDiv(W - x0, step), ceilDiv(H - y0, step), h};
+}
+
+bool skipKnown(const SampleGrid& g, Cursor& c)
+{
+    for (; c.pass < passCount; ++c.pass, c.doneRows = 0) {
+        const Lattice l = passLattice(g, c.pass);
+        for (; c.doneRows < l.rows; ++c.doneRows) {
+            int i0, i1;
+            unknownRun(g, l, l.rows - 1 - c.doneRows, i0, i1);
+            if (i0 < i1) return true;
+        }
+    }
+    return false;
+}
+
+bool nextPart(const SampleGrid& g, Cursor& c, long maxSamples, int minColumns, Part& part)
+{
+    if (!skipKnown(g, c)) return false;
+    const Lattice l = passLattice(g, c.pass);
+    const int j = l.rows - 1 - c.doneRows;
+    int i0, i1;
+    unknownRun(g, l, j, i0, i1);
+    const long width = i1 - i0, wholeRows = std::max<long>(bandRows, maxSamples / width / bandRows * bandRows);
+    const int rows = freeRows(g, l, j, i0, i1, width * bandRows <= maxSamples ? wholeRows : bandRows);
+    int columns = int(width);
+    if (width * rows > maxSamples)
+        columns = int(std::min<long>(std::max<long>(maxSamples / rows / tileColumns * tileColumns, minColumns), width));
+    part = Part{c.pass, l, i0, j - rows + 1, columns, rows};
+    return true;
+}
+
+void storePart(SampleGrid& g, const Part& p, const float* counts)
+{
+    for (int r = 0; r < p.rows; ++r)
+        for (int col = 0; col < p.columns; ++col) {
+            const int x = p.firstX() + col * p.lattice.step, y = p.firstY() + r * p.lattice.step;
+            const size_t at = size_t(y) * size_t(g.width) + size_t(x);
+            g.counts[at] = counts[size_t(r) * size_t(p.columns) + size_t(col)];
+            g.known[at] = 1;
+        }
+}
+
+std::vector<float> partCounts(const SampleGrid& g, const Part& p)
+{
+    std::vector<float> counts(size_t(p.samples()));
+    for (int r = 0; r < p.rows; ++r)
+        for (int col = 0; col < p.columns; ++col) {
+            const int x = p.firstX() + col * p.lattice.step, y = p.firstY() + r * p.lattice.step;
+            counts[size_t(r) * size_t(p.columns) + size_t(col)] = g.counts[size_t(y) * size_t(g.width) + size_t(x)];
+        }
+    return counts;
+}
+
+Part wholeCoarsePass(const SampleGrid& g)
+{
+    const Lattice l = passLattice(g, coarsePass);
+    return Part{coarsePass, l, 0, 0, l.columns, l.rows};
+}
+
+double knownBorderMinimum(const SampleGrid& g)
+{
+    double least = 1e300;
+    auto visit = [&](int x, int y) {
+        const size_t at = size_t(y) * size_t(g.width) + size_t(x);
+        if (g.known[at] && g.counts[at] >= 0) least = std::min(least, double(g.counts[at]));
+    };
+    for (int x = 0; x < g.width && g.height > 0; ++x) visit(x, 0), visit(x, g.height - 1);
+    for (int y = 0; y < g.height && g.width > 0; ++y) visit(0, y), visit(g.width - 1, y);
+    return least;
+}
+
+std::vector<float> coarseCounts(const SampleGrid& g)
+{
+    const Lattice l = passLattice(g, coarsePass);
+    std::vector<float> counts;
+    for (int j = 0; j < l.rows; ++j)
+        for (int i = 0; i < l.columns; ++i)
+            if (knownAt(g, l, i, j)) counts.push_back(g.counts[size_t(l.y0 + j * l.step) * size_t(g.width) + size_t(l.x0 + i * l.step)]);
+    return counts;
+}
+
+PixelRect partReach(const Part& p, int width, int height)
+{
+    const Lattice& l = p.lattice;
+    const int below = l.block / 2, above = l.block - below, reach = p.pass == coarsePass ? l.step : 0;
+    PixelRect r{p.firstX() - below - reach, p.firstY() - below - reach,
+                p.firstX() + (p.columns - 1) * l.step + above + reach, p.firstY() + (p.rows - 1) * l.step + above + reach};
+    r.x0 = std::clamp(r.x0, 0, width), r.x1 = std::clamp(r.x1, 0, width);
+    r.y0 = std::clamp(r.y0, 0, height), r.y1 = std::clamp(r.y1, 0, height);
+    return r;
+}
+
+Splat splatAt(const Part& p, int x, int y)
+{
+    const Lattice& l = p.lattice;
+    const int below = l.block / 2, above = l.block - below;
+    Splat s;
+    s.i = std::clamp(floorDiv(x - p.firstX() + below, l.step), 0, p.columns - 1);
+    s.j = std::clamp(floorDiv(y - p.firstY() + below, l.step), 0, p.rows - 1);
+    const int lx = x - p.firstX() - s.i * l.step, ly = y - p.firstY() - s.j * l.step;
+    s.inBlock = lx >= -below && lx < above && ly >= -below && ly < above;
+    s.exact = lx == 0 && ly == 0;
+    return s;
+}
