@@ -71,7 +71,10 @@ void floatFractal(FractalWindow& w, GLhandleARB program, bool isJulia)
 
 void displayPass(FractalWindow& w, GLhandleARB program, bool isJulia)
 {
-    w.redisplayRequested = false;
+    // A pass nobody here asked for comes from the window system (an
+    // expose): it shows.
+    const bool asked = w.showRequested || !w.redisplayRequested;
+    w.redisplayRequested = w.showRequested = false;
     glutSetWindow(w.windowId);
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
@@ -79,13 +82,14 @@ void displayPass(FractalWindow& w, GLhandleARB program, bool isJulia)
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
     glClear(GL_COLOR_BUFFER_BIT);
-    const bool deep = drawsDeep(w, isJulia);
-    bool more = false;
-    if (deep) more = deepFractal(w, isJulia);
-    else floatFractal(w, program, isJulia);
-    if (w.transferFunction.drawEditor()) requestRedisplay(w);
-    glutSwapBuffers();
-    if (more) continueDeep(w);
+    DeepPass pass;
+    if (drawsDeep(w, isJulia)) pass = deepFractal(w, isJulia, asked);
+    else floatFractal(w, program, isJulia), pass.show = true;
+    if (pass.show) {
+        if (w.transferFunction.drawEditor()) requestRedisplay(w);
+        glutSwapBuffers();
+    }
+    if (pass.more) continueDeep(w);
 }
 
 void reshape(FractalWindow& w, int width, int height)

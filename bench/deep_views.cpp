@@ -70,7 +70,7 @@ struct Rounds {
     int rounds = 0;
 };
 
-// As the viewer's passes: a part of the picture, then the colour pass.
+// As the viewer's passes: a part of the picture, then the colour pass where the viewer shows it.
 Rounds viewerRounds(const DeepRequest& r, GLuint table)
 {
     ProgressivePicture p;
@@ -78,11 +78,12 @@ Rounds viewerRounds(const DeepRequest& r, GLuint table)
     std::vector<double> times;
     const auto start = Clock::now();
     startPicture(p, r);
+    ShowState shown;
     for (bool more = true; more;) {
         if (waitingForScene(p)) std::this_thread::sleep_for(std::chrono::milliseconds(10));
         const auto round = Clock::now();
-        more = advancePicture(p, 40);
-        showPicture(p, table, 800, 800);
+        more = advancePicture(p, passBudgetMs);
+        if (showDue(p, shown, false)) showPicture(p, table, 800, 800, false);
         glFinish();
         times.push_back(msSince(round));
     }

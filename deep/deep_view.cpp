@@ -47,6 +47,12 @@ double floatUlp(float m)
 
 }  // namespace
 
+bool sameBounds(const DeepView& a, const DeepView& b)
+{
+    return sameValue(a.left, b.left) && sameValue(a.right, b.right) && sameValue(a.bottom, b.bottom) &&
+           sameValue(a.top, b.top);
+}
+
 long precisionForScale(const Big& magnitude, const Big& pixel)
 {
     if (!mpfr_number_p(pixel.v) || mpfr_sgn(pixel.v) <= 0) return guardBits;

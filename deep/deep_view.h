@@ -26,6 +26,9 @@ struct DeepView {
     Big left, right, bottom, top;
 };
 
+// Whether two views have the same bounds, whatever their precisions.
+bool sameBounds(const DeepView& a, const DeepView& b);
+
 // Pixels at least this many float steps (units in the last place of the
 // larger bound) wide are drawn by the single-precision programs; narrower
 // ones by perturbation. Below it the float pictures start to repeat pixels.

@@ -256,7 +256,8 @@ void drawColours(GLuint program, GLuint table, const ColourFrame& f, int width, 
     setTexture2D(GL_TEXTURE1, f.counts->texture);
     setTexture2D(GL_TEXTURE2, f.previous ? f.previous->texture : 0);
     glBindTexture(GL_TEXTURE_1D, table);
-    quad(0, 0, width, height);
+    if (f.area[2] < 0 || f.area[3] < 0) quad(0, 0, width, height);
+    else quad(f.area[0], f.area[1], f.area[2], f.area[3]);
     glBindTexture(GL_TEXTURE_1D, 0);
     setTexture2D(GL_TEXTURE1, 0);
     setTexture2D(GL_TEXTURE2, 0);

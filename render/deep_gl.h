@@ -89,6 +89,7 @@ struct ColourFrame {
     double previousTop = 0;
     double previousOffset0 = 0;
     double previousScale[2] = {1, 1}, previousOffset[2] = {0, 0};
+    int area[4] = {0, 0, -1, -1};       // x, y, width, height drawn; a negative size: all of it
 };
 
 // Covers the current viewport (width x height pixels) with the colours of

@@ -15,20 +15,10 @@ double since(Clock::time_point start)
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
 }
 
-bool same(const Big& a, const Big& b)
-{
-    return mpfr_equal_p(a.v, b.v) != 0;
-}
-
-bool sameView(const DeepView& a, const DeepView& b)
-{
-    return same(a.left, b.left) && same(a.right, b.right) && same(a.bottom, b.bottom) && same(a.top, b.top);
-}
-
 bool sameFractal(const DeepRequest& a, const DeepRequest& b)
 {
     return a.julia == b.julia && a.width == b.width && a.height == b.height &&
-           (!a.julia || (same(a.constantRe, b.constantRe) && same(a.constantIm, b.constantIm)));
+           (!a.julia || (sameValue(a.constantRe, b.constantRe) && sameValue(a.constantIm, b.constantIm)));
 }
 
 // (to - from) / unit, where the difference needs the bounds' precision.
@@ -80,6 +70,9 @@ void drawPart(ProgressivePicture& p, const Part& part)
     readCounts(p.samples, 0, 0, part.columns, part.rows, counts.data());
     storePart(p.grid, part, counts.data());
     splatPart(splatProgram(p.programs), p.samples, p.targets[p.current], part);
+    const PixelRect r = partReach(part, p.grid.width, p.grid.height);
+    PixelRect& d = p.dirty;
+    d = d.x1 > d.x0 ? PixelRect{std::min(d.x0, r.x0), std::min(d.y0, r.y0), std::max(d.x1, r.x1), std::max(d.y1, r.y1)} : r;
     p.drawnSamples += part.samples();
     // Recent parts weigh most: cost moves with the picture's region; a
     // dearer part is believed at once, a cheaper one halfway.
@@ -89,30 +82,41 @@ void drawPart(ProgressivePicture& p, const Part& part)
 
 // A finished coarse pass: every 8th pixel is known, and with it the range
 // of the picture's counts. Here the picture's mapping takes its top count
-// once, so that refinement never shifts its colours. The coarse samples
-// the pass did not draw (the border's, those a move kept) fill their
+// once, so that refinement never shifts its colours; until the border
+// gives mu0, the smallest coarse count stands in for the border's. The
+// coarse samples the pass did not draw (those a move kept) fill their
 // blocks now, where the pass's nearest samples stood in.
 void coarsePassDone(ProgressivePicture& p)
 {
-    const double top = escapingQuantile(coarseCounts(p.grid), topQuantile);
-    p.range = colourRange(p.muMin, p.gpu.scene.limit, top);
+    const std::vector<float> coarse = coarseCounts(p.grid);
+    p.top = escapingQuantile(coarse, topQuantile);
+    if (!p.borderKnown) p.muMin = escapingQuantile(coarse, 0);
+    p.range = colourRange(p.muMin, p.gpu.scene.limit, p.top);
     const Part all = wholeCoarsePass(p.grid);
     uploadSamples(p.samples, all, partCounts(p.grid, all).data());
     splatPart(splatProgram(p.programs), p.samples, p.targets[p.current], all);
+    p.recolourAll = true;
 }
 
-// The border gives mu0; until the coarse pass gives the top count the
-// last picture's stands in (wheel steps move it little).
+// The border gives mu0, for good.
+void borderDone(ProgressivePicture& p)
+{
+    p.muMin = knownBorderMinimum(p.grid);
+    p.range = colourRange(p.muMin, p.gpu.scene.limit, p.top);
+    p.recolourAll = true;
+}
+
 void noteProgress(ProgressivePicture& p)
 {
-    if (!p.borderKnown && passesDone(p.cursor, borderPasses)) {
-        p.borderKnown = true;
-        p.muMin = knownBorderMinimum(p.grid);
-        p.range = colourRange(p.muMin, p.gpu.scene.limit, p.range.mu1);
-    }
     if (!p.coarseKnown && passesDone(p.cursor, coarsePass + 1)) {
         p.coarseKnown = true;
         coarsePassDone(p);
+        ++p.milestones;
+    }
+    if (!p.borderKnown && passesDone(p.cursor, firstFinePass)) {
+        p.borderKnown = true;
+        borderDone(p);
+        ++p.milestones;
     }
 }
 
@@ -135,7 +139,7 @@ bool takeScene(ProgressivePicture& p)
 
 bool drawsRequest(const ProgressivePicture& p, const DeepRequest& r)
 {
-    return sameFractal(p.request, r) && sameView(p.request.view, r.view);
+    return sameFractal(p.request, r) && sameBounds(p.request.view, r.view);
 }
 
 void startPicture(ProgressivePicture& p, const DeepRequest& r)
@@ -162,8 +166,9 @@ void startPicture(ProgressivePicture& p, const DeepRequest& r)
     }
     p.request = r;
     if (p.previousValid) placePrevious(p, r);
-    p.cursor = Cursor{};
+    p.cursor = ScheduleCursor{};
     p.borderKnown = p.coarseKnown = false;
+    p.recolourAll = true;
     p.drawnSamples = 0;
     p.job = startSceneJob(r);
     p.stage = ProgressivePicture::Stage::scene;
@@ -198,7 +203,18 @@ bool pictureFinished(const ProgressivePicture& p)
     return p.stage == ProgressivePicture::Stage::finished;
 }
 
-void showPicture(ProgressivePicture& p, GLuint table, int width, int height)
+bool showDue(const ProgressivePicture& p, ShowState& s, bool asked)
+{
+    const auto now = Clock::now();
+    if (!asked && s.milestones == p.milestones && !pictureFinished(p) &&
+        std::chrono::duration<double, std::milli>(now - s.at).count() < showEveryMs)
+        return false;
+    s.milestones = p.milestones;
+    s.at = now;
+    return true;
+}
+
+void showPicture(ProgressivePicture& p, GLuint table, int width, int height, bool recolour)
 {
     const GLuint program = colourProgram(p.programs);
     if (!program || !p.targets[p.current].counts.texture) return;
@@ -213,7 +229,20 @@ void showPicture(ProgressivePicture& p, GLuint table, int width, int height)
         std::copy_n(p.previousScale, 2, frame.previousScale);
         std::copy_n(p.previousOffset, 2, frame.previousOffset);
     }
-    drawColours(program, table, frame, width, height);
+    GLint window = 0;
+    glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &window);
+    const bool resized = p.colours.width != width || p.colours.height != height;
+    if (!resizeColourCache(p.colours, width, height)) return drawColours(program, table, frame, width, height);
+    const PixelRect r = recolour || resized || p.recolourAll ? PixelRect{0, 0, width, height} : p.dirty;
+    if (r.x1 > r.x0 && r.y1 > r.y0) {
+        const int area[4] = {r.x0, r.y0, r.x1 - r.x0, r.y1 - r.y0};
+        std::copy_n(area, 4, frame.area);
+        drawIntoCache(p.colours);
+        drawColours(program, table, frame, width, height);
+    }
+    copyCacheOut(p.colours, window);
+    p.dirty = PixelRect{};
+    p.recolourAll = false;
 }
 
 void releasePicture(ProgressivePicture& p)
@@ -223,5 +252,6 @@ void releasePicture(ProgressivePicture& p)
     releaseScene(p.gpu);
     for (PictureTarget& t : p.targets) releasePictureTarget(t);
     releaseTarget(p.samples);
+    releaseColourCache(p.colours);
     p.stage = ProgressivePicture::Stage::none;
 }

@@ -2,7 +2,7 @@
 // that no pass takes much longer than its budget and input is handled in
 // between. The scene (reference orbits, jump tables) is computed on a
 // worker thread; then the picture is drawn coarse to fine as
-// render/schedule.h plans it (the border, every 8th pixel, then the
+// render/schedule.h plans it (every 8th pixel, the border, then the
 // lattices between), each part sized by the time the last ones took,
 // drawn compactly and put into the picture's count target by the splat
 // pass (render/refine_gl.h). Every pass shows all there is: each pixel its
@@ -23,7 +23,13 @@
 #include "render/deep_pass.h"
 #include "render/refine_gl.h"
 
+#include <chrono>
 #include <memory>
+
+// A display pass's time for drawing counts: with the colour pass, the
+// editor and the swap, a round of the main loop stays inside 100 ms on a
+// software renderer.
+constexpr double passBudgetMs = 80;
 
 struct ProgressivePicture {
     enum class Stage { none, scene, drawing, finished };
@@ -35,11 +41,16 @@ struct ProgressivePicture {
     PictureTarget targets[3];       // the picture, the next move's, and the last picture
     int current = 0, spare = 1, last = 2;
     CountTarget samples;            // a part, drawn compactly
+    ColourCache colours;            // as last shown
+    PixelRect dirty;                // drawn since then
+    bool recolourAll = true;        // the mapping or the picture changed since then
     SampleGrid grid;                // what is known of the picture, and where
-    Cursor cursor;
+    ScheduleCursor cursor;
     ColourRange range;              // the mapping the picture is shown with
     bool borderKnown = false, coarseKnown = false;
-    double muMin = 1e300;           // the border's smallest escaping count
+    double muMin = 1e300;           // the border's smallest escaping count (the coarse pass's until the border is known)
+    double top = 1e300;             // the 99th percentile of the coarse pass's escaping counts
+    int milestones = 0;             // counts the moments the picture's look changed at once (its coarse pass, its mapping)
     double msPerPixel = 0.02;       // how long a sample took lately: at first, as if costly
     long drawnSamples = 0;          // samples drawn since the picture started
     // The last picture and where it lies in the one being drawn.
@@ -64,8 +75,26 @@ bool advancePicture(ProgressivePicture& picture, double budgetMs);
 bool waitingForScene(const ProgressivePicture& picture);
 bool pictureFinished(const ProgressivePicture& picture);
 
-// Covers the current viewport of width x height pixels with what there is.
-void showPicture(ProgressivePicture& picture, GLuint table, int width, int height);
+// Between the moments a picture's look changes at once (started, coarse
+// pass done, mapping known, finished), refinement is shown this often: a
+// colour pass costs about a fifth of a pass's budget on a software
+// renderer, and showing every pass would add that to the picture's time.
+constexpr double showEveryMs = 200;
+
+struct ShowState {
+    int milestones = -1;
+    std::chrono::steady_clock::time_point at;
+};
+
+// Whether a pass should show the picture: asked for, its look changed, it
+// is finished, or showEveryMs since the last; notes the show if so.
+bool showDue(const ProgressivePicture& picture, ShowState& state, bool asked);
+
+// Covers the current draw framebuffer's width x height pixels from its
+// origin with what there is: recolours what was drawn since the last show
+// (all of it where `recolour`, as after the table changed) and copies the
+// colours out.
+void showPicture(ProgressivePicture& picture, GLuint table, int width, int height, bool recolour);
 
 // Cancels the worker and frees the GL objects (the window's context current).
 void releasePicture(ProgressivePicture& picture);

@@ -8,9 +8,10 @@
 
 namespace {
 
-// Rows a part takes at least where the rectangle has them: llvmpipe draws
-// blocks of 4 x 4 fragments, and fewer rows would waste most of each.
-constexpr int bandRows = 16;
+// Rows a part takes at least where the rectangle has them, and at most in
+// a piece: llvmpipe draws blocks of 4 x 4 fragments, and fewer rows waste
+// much of each; a piece of 16 rows costs 5 % more a sample than one of 64.
+constexpr int bandRows = 16, pieceRows = 64;
 // Column pieces are whole tiles of llvmpipe's 64 x 64.
 constexpr int tileColumns = 64;
 
@@ -51,11 +52,28 @@ int freeRows(const SampleGrid& g, const Lattice& l, int j, int i0, int i1, long 
 
 }  // namespace
 
+namespace {
+
+// The border bands: 4 pixels at the left and bottom, 3 at the right and
+// top, so that a coarse lattice of stride 8 fits between them.
+constexpr int lowBand = 4, highBand = 3;
+
+// A coarse phase whose lattice misses both bands of an axis of `size`.
+int phaseOff(int size)
+{
+    for (int p = lowBand; p < coarseStep; ++p)
+        if (p < size && p + (size - 1 - p) / coarseStep * coarseStep < size - highBand) return p;
+    return 0;
+}
+
+}  // namespace
+
 void resetGrid(SampleGrid& g, int width, int height)
 {
     g.width = std::max(width, 0);
     g.height = std::max(height, 0);
-    g.phaseX = g.phaseY = 0;
+    g.phaseX = phaseOff(g.width);
+    g.phaseY = phaseOff(g.height);
     g.counts.assign(size_t(g.width) * size_t(g.height), 0.0f);
     g.known.assign(g.counts.size(), 0);
 }
@@ -83,23 +101,23 @@ Lattice passLattice(const SampleGrid& g, int pass)
 {
     const int W = g.width, H = g.height;
     switch (pass) {
-    case 0: return Lattice{0, H - 1, 1, W, H > 0 ? 1 : 0, 1};
-    case 1: return Lattice{0, 0, 1, W, H > 1 ? 1 : 0, 1};
-    case 2: return Lattice{0, 0, 1, W > 0 ? 1 : 0, H, 1};
-    case 3: return Lattice{W - 1, 0, 1, W > 1 ? 1 : 0, H, 1};
     case coarsePass:
         return Lattice{g.phaseX, g.phaseY, coarseStep, ceilDiv(W - g.phaseX, coarseStep),
                        ceilDiv(H - g.phaseY, coarseStep), coarseStep};
+    case firstBorderPass: return Lattice{0, H - std::min(highBand, H), 1, W, std::min(highBand, H), 1};
+    case firstBorderPass + 1: return Lattice{0, 0, 1, W, std::min(lowBand, H), 1};
+    case firstBorderPass + 2: return Lattice{0, 0, 1, std::min(lowBand, W), H, 1};
+    case firstBorderPass + 3: return Lattice{W - std::min(highBand, W), 0, 1, std::min(highBand, W), H, 1};
     default: break;
     }
     // Steps 4, 2, 1; offsets (h, 0), (0, h), (h, h) from the samples so far.
-    const int k = (pass - coarsePass - 1) / 3, m = (pass - coarsePass - 1) % 3;
+    const int k = (pass - firstFinePass) / 3, m = (pass - firstFinePass) % 3;
     const int h = (coarseStep / 2) >> k, step = 2 * h;
     const int x0 = wrap(g.phaseX + (m != 1 ? h : 0), step), y0 = wrap(g.phaseY + (m != 0 ? h : 0), step);
     return Lattice{x0, y0, step, ceilDiv(W - x0, step), ceilDiv(H - y0, step), h};
 }
 
-bool skipKnown(const SampleGrid& g, Cursor& c)
+bool skipKnown(const SampleGrid& g, ScheduleCursor& c)
 {
     for (; c.pass < passCount; ++c.pass, c.doneRows = 0) {
         const Lattice l = passLattice(g, c.pass);
@@ -112,18 +130,47 @@ bool skipKnown(const SampleGrid& g, Cursor& c)
     return false;
 }
 
-bool nextPart(const SampleGrid& g, Cursor& c, long maxSamples, int minColumns, Part& part)
+namespace {
+
+bool borderPass(int pass) { return pass >= firstBorderPass && pass < firstFinePass; }
+
+// A border band from its first unknown sample to its last in both axes,
+// in pieces of at most maxSamples (64 across at least): along a row band
+// from the left, down a column band from the top.
+Part bandPart(const SampleGrid& g, const ScheduleCursor& c, const Lattice& l, long maxSamples)
+{
+    int i0 = l.columns, i1 = -1, j0 = l.rows, j1 = -1;
+    for (int j = 0; j < l.rows; ++j)
+        for (int i = 0; i < l.columns; ++i)
+            if (!knownAt(g, l, i, j)) i0 = std::min(i0, i), i1 = std::max(i1, i), j0 = std::min(j0, j), j1 = std::max(j1, j);
+    const int across = i1 - i0 + 1, up = j1 - j0 + 1;
+    if (l.columns >= l.rows) {
+        const int n = int(std::min<long>(across, std::max<long>(maxSamples / up, 64)));
+        return Part{c.pass, l, i0, j0, n, up};
+    }
+    const int n = int(std::min<long>(up, std::max<long>(maxSamples / across, 64)));
+    return Part{c.pass, l, i0, j1 - n + 1, across, n};
+}
+
+}  // namespace
+
+bool nextPart(const SampleGrid& g, ScheduleCursor& c, long maxSamples, int minColumns, Part& part)
 {
     if (!skipKnown(g, c)) return false;
     const Lattice l = passLattice(g, c.pass);
+    if (borderPass(c.pass)) return part = bandPart(g, c, l, maxSamples), true;
     const int j = l.rows - 1 - c.doneRows;
     int i0, i1;
     unknownRun(g, l, j, i0, i1);
-    const long width = i1 - i0, wholeRows = std::max<long>(bandRows, maxSamples / width / bandRows * bandRows);
-    const int rows = freeRows(g, l, j, i0, i1, width * bandRows <= maxSamples ? wholeRows : bandRows);
-    int columns = int(width);
-    if (width * rows > maxSamples)
-        columns = int(std::min<long>(std::max<long>(maxSamples / rows / tileColumns * tileColumns, minColumns), width));
+    const long width = i1 - i0;
+    if (width * bandRows <= maxSamples) {
+        const int rows = freeRows(g, l, j, i0, i1, maxSamples / width / 4 * 4);
+        part = Part{c.pass, l, i0, j - rows + 1, int(width), rows};
+        return true;
+    }
+    const int columns = int(std::min<long>(std::max<long>(maxSamples / bandRows / tileColumns * tileColumns, minColumns), width));
+    const long fit = std::clamp<long>(maxSamples / columns / 4 * 4, bandRows, pieceRows);
+    const int rows = freeRows(g, l, j, i0, i0 + columns, fit);
     part = Part{c.pass, l, i0, j - rows + 1, columns, rows};
     return true;
 }
@@ -134,6 +181,7 @@ void storePart(SampleGrid& g, const Part& p, const float* counts)
         for (int col = 0; col < p.columns; ++col) {
             const int x = p.firstX() + col * p.lattice.step, y = p.firstY() + r * p.lattice.step;
             const size_t at = size_t(y) * size_t(g.width) + size_t(x);
+            if (g.known[at]) continue;
             g.counts[at] = counts[size_t(r) * size_t(p.columns) + size_t(col)];
             g.known[at] = 1;
         }

@@ -3,19 +3,25 @@
 // shows meanwhile. render/progressive.cpp draws what this plans.
 //
 // A picture's pixels are drawn as lattices, each with one stride (the
-// deep program's TargetPlace): first the border (its smallest count sets
-// the colour offset mu0), then every 8th pixel in both axes (the coarse
-// pass), then for steps 4, 2 and 1 the three lattices of stride 2 * step
-// that lie between the samples so far: (step, 0), (0, step), (step, step)
-// from them. Every pixel belongs to exactly one of these lattices, so no
-// sample is drawn twice, and after the coarse pass every part of the
-// window has a sample near it. Until a pixel is drawn it shows the nearest
+// deep program's TargetPlace): first every 8th pixel in both axes (the
+// coarse pass, after which every part of the window has a sample near
+// it), then bands along the border (its smallest count sets the colour
+// offset mu0; 4 pixels wide at the left and bottom, 3 at the right and
+// top: llvmpipe draws blocks of 4 x 4 fragments, so a band costs about
+// what a line of single pixels would), then for steps 4, 2 and 1 the
+// three lattices of stride 2 * step that lie between the samples so far:
+// (step, 0), (0, step), (step, step) from them. Every pixel belongs to
+// exactly one of these lattices; the bands take theirs first, and a fresh
+// picture's coarse lattice misses the bands, so no sample is drawn twice. Until a pixel is drawn it shows the nearest
 // sample drawn so far: each sample stands for the square of its step
 // around it (its block), and finer blocks cover coarser ones.
 //
 // The lattices pass through a phase that moves with the picture: when the
 // view moves by whole pixels (a drag), the known samples move along, stay
 // on their lattices and are kept; only samples not known yet are planned.
+// A band that a moved coarse lattice crosses is drawn through the few
+// coarse samples in it (they keep their counts): one band, not a part for
+// every gap between them.
 //
 // Limits: strides are powers of two up to 8, the picture at most
 // 32768 pixels across (indices are ints).
@@ -25,9 +31,10 @@
 #include <vector>
 
 constexpr int coarseStep = 8;
-constexpr int borderPasses = 4;                 // top row, bottom row, left column, right column
-constexpr int coarsePass = borderPasses;        // the index of the pass of every 8th pixel
-constexpr int passCount = coarsePass + 1 + 3 * 3;
+constexpr int coarsePass = 0;                   // every 8th pixel
+constexpr int firstBorderPass = 1;              // bands: top, bottom, left, right
+constexpr int firstFinePass = firstBorderPass + 4;
+constexpr int passCount = firstFinePass + 3 * 3;
 
 // Samples (x0 + i * step, y0 + j * step), i < columns, j < rows, of the
 // picture (pixels from the bottom-left). `block`: the side of the square
@@ -47,7 +54,7 @@ struct SampleGrid {
 
 // Where the scan for work stands: the pass, and its rows from the top that
 // are known whole.
-struct Cursor {
+struct ScheduleCursor {
     int pass = 0, doneRows = 0;
 };
 
@@ -61,7 +68,8 @@ struct Part {
     int firstY() const { return lattice.y0 + j0 * lattice.step; }
 };
 
-// Nothing known, the phase at the origin.
+// Nothing known; the phase off the border bands (where the size allows),
+// so that the coarse pass and the bands share no pixel.
 void resetGrid(SampleGrid& grid, int width, int height);
 
 // The picture's content moves by (dx, dy) pixels (to the right and up):
@@ -73,17 +81,20 @@ void shiftGrid(SampleGrid& grid, int dx, int dy);
 Lattice passLattice(const SampleGrid& grid, int pass);
 
 // The next samples to draw, from the cursor on: a rectangle of samples none
-// of which is known, from the top of the first pass with work left; whole
-// rows of it while they fit in maxSamples (16 rows at least, where the
-// rectangle has them), else a piece of minColumns columns or more. False
-// when every pixel is known. Advances the cursor past known passes and rows.
-bool nextPart(const SampleGrid& grid, Cursor& cursor, long maxSamples, int minColumns, Part& part);
+// of which is known (a border band: from its first unknown sample to its
+// last), from the top of the first pass with work left; whole rows of it
+// while they fit in maxSamples (16 rows at least, where the rectangle has
+// them), else a piece of minColumns columns or more and as many rows as
+// fit (16 to 64). False when every pixel is known. Advances the cursor
+// past known passes and rows.
+bool nextPart(const SampleGrid& grid, ScheduleCursor& cursor, long maxSamples, int minColumns, Part& part);
 
 // Moves the cursor past the rows and passes known whole; true while work
 // is left.
-bool skipKnown(const SampleGrid& grid, Cursor& cursor);
+bool skipKnown(const SampleGrid& grid, ScheduleCursor& cursor);
 
-// Stores the drawn counts of a part (columns x rows, row 0 at the bottom).
+// Stores the drawn counts of a part (columns x rows, row 0 at the bottom);
+// samples known before keep theirs.
 void storePart(SampleGrid& grid, const Part& part, const float* counts);
 
 // The counts a part's samples hold in the grid, as storePart takes them.
@@ -94,7 +105,7 @@ Part wholeCoarsePass(const SampleGrid& grid);
 
 // Whether every pixel of the passes before `pass` is known, by the cursor
 // (which nextPart moves past a pass only once it is known whole).
-inline bool passesDone(const Cursor& cursor, int pass) { return cursor.pass >= pass; }
+inline bool passesDone(const ScheduleCursor& cursor, int pass) { return cursor.pass >= pass; }
 
 // The smallest escaping count (>= 0) of the picture's border pixels that
 // are known; a huge value when none.

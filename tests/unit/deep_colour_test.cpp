@@ -50,13 +50,13 @@ TEST(DeepColour, RemappedTable)
 {
     std::vector<float> table(2048);
     for (size_t i = 0; i < table.size(); ++i) table[i] = float(std::fmod(i * 0.618034, 1.0));
-    EXPECT_EQ(remapTable(table, 260, 0.0), table);
+    EXPECT_EQ(remapTable(table, 260, ColourRange{0, 260}), table);
     for (int k = 0; k < 512; ++k) {
         const float s = k / 511.0f;
         table[4 * k] = s, table[4 * k + 1] = 1 - s, table[4 * k + 2] = s * s, table[4 * k + 3] = 0.5f;
     }
     const int limit = 1000;
-    const std::vector<float> remapped = remapTable(table, limit, 40.0);
+    const std::vector<float> remapped = remapTable(table, limit, ColourRange{40.0, double(limit)});
     for (double mu : {45.0, 60.0, 200.0, 900.0, 1000.0}) {
         const double s = std::log(mu + 1) / std::log(limit + 1.0), t = tablePosition(mu, limit, 40.0);
         for (int channel = 0; channel < 3; ++channel)
@@ -88,4 +88,81 @@ TEST(DeepColour, SmallestCountOnTheBorder)
          {std::tuple{-0.2f, 0.1f, -0.15f, 0.15f, false, 0.0f}, {-0.5f, 0.5f, -0.5f, 0.5f, true, 0.0f},
           {-0.2f, 0.2f, -0.2f, 0.2f, true, -1.0f}})
         EXPECT_GE(floatBorderMinimum(left, right, bottom, top, 800, 800, julia, cr, 0), 1e299) << left << " " << cr;
+}
+
+// The top count mu1: the limit while muMin is 3 or less (the start views'
+// mapping, bit for bit), the picture's own percentile from muMin = 11,
+// between them a blend in log(mu - mu0 + 1) that never leaves the two;
+// never above the limit, always above mu0; a percentile unknown (huge)
+// keeps the limit.
+TEST(DeepColour, TopCountFollowsThePicture)
+{
+    for (double top : {50.0, 700.0, 1e300})
+        for (double muMin : {0.0, 1.5, 3.0}) {
+            const ColourRange r = colourRange(muMin, 4096, top);
+            EXPECT_TRUE(r.mu0 == 0 && r.mu1 == 4096) << muMin << " " << top;
+            EXPECT_FALSE(needsTopCount(muMin));
+        }
+    EXPECT_TRUE(needsTopCount(3.5));
+    EXPECT_DOUBLE_EQ(colourRange(20, 4096, 300).mu1, 300.0);
+    EXPECT_DOUBLE_EQ(colourRange(20, 4096, 9000).mu1, 4096.0);
+    EXPECT_DOUBLE_EQ(colourRange(20, 4096, 1e300).mu1, 4096.0);
+    double last = 4096;
+    for (double muMin = 3.0; muMin <= 11.0; muMin += 0.5) {
+        const ColourRange r = colourRange(muMin, 4096, 60);
+        const double t = (muMin - 3) / 8, span = std::exp((1 - t) * std::log(4096 - r.mu0 + 1) + t * std::log(60 - r.mu0 + 1));
+        EXPECT_NEAR(r.mu1 - r.mu0 + 1, span, 1e-9 * span) << muMin;
+        EXPECT_TRUE(r.mu1 <= last && r.mu1 >= 60 && r.mu1 > r.mu0) << muMin;
+        last = r.mu1;
+    }
+    // A percentile below mu0 (no escaping sample above it): the limit.
+    EXPECT_DOUBLE_EQ(colourRange(500, 4096, 400).mu1, 4096.0);
+}
+
+// Within a picture the mapping is monotonic in mu, and counts from mu1 on
+// take the table's right end, as interior points do.
+TEST(DeepColour, MappingMonotonicAndClampedAtTheTop)
+{
+    for (const ColourRange& r : {colourRange(0, 260, 1e300), colourRange(7, 1000, 40), colourRange(300, 13216, 420)}) {
+        double last = -1;
+        for (double mu = 0; mu < 1500; mu += 0.25) {
+            const double s = tablePosition(mu, r.mu1, r.mu0);
+            EXPECT_GE(s, last) << mu;
+            last = s;
+        }
+        EXPECT_EQ(tablePosition(r.mu1, r.mu1, r.mu0), 1.0);
+        EXPECT_EQ(tablePosition(r.mu1 + 1000, r.mu1, r.mu0), 1.0);
+        EXPECT_EQ(tablePosition(-2, r.mu1, r.mu0), 1.0);
+    }
+}
+
+// The percentile of escaping counts: interior (negative) and undrawn
+// (huge) ones left out, none at all a huge value.
+TEST(DeepColour, EscapingQuantile)
+{
+    std::vector<float> counts;
+    for (int k = 0; k < 1000; ++k) counts.push_back(float(k));
+    counts.insert(counts.end(), {-1.0f, -2.0f, -7.0f, 1e30f, 1e30f});
+    EXPECT_EQ(escapingQuantile(counts, 0.99), 989.0);
+    EXPECT_EQ(escapingQuantile(counts, 0.0), 0.0);
+    EXPECT_EQ(escapingQuantile(counts, 1.0), 999.0);
+    EXPECT_GE(escapingQuantile({-1.0f, 1e30f}, 0.5), 1e299);
+}
+
+// Float views: the start views need no percentile and keep their table;
+// a Julia view of constant 0 outside the unit circle, whose counts are
+// 2 - log2(log2 |z|) where |z| > 1, gets that percentile over a grid of
+// 48 x 48 pixel centres.
+TEST(DeepColour, FloatViewsTopCount)
+{
+    const ColourRange start = floatColourRange(-2, 1, -1.5f, 1.5f, 800, 800, false, 0, 0);
+    EXPECT_TRUE(start.mu0 == 0 && start.mu1 == 260);
+    std::vector<float> counts;
+    for (int b = 0; b < 48; ++b)
+        for (int a = 0; a < 48; ++a) {
+            const int i = (2 * a + 1) * 100 / 96, j = (2 * b + 1) * 100 / 96;
+            const double x = 1.1 + (i + 0.5) / 100 * 0.02, y = 0.02 - (j + 0.5) / 100 * 0.02;
+            counts.push_back(float(2 - std::log2(std::log2(std::hypot(x, y)))));
+        }
+    EXPECT_NEAR(floatTopCount(1.1f, 1.12f, 0.0f, 0.02f, 100, 100, true, 0, 0), escapingQuantile(counts, topQuantile), 1e-4);
 }
