@@ -142,13 +142,17 @@ bool panWindow(FractalWindow& w, long dx, long dy, bool deep)
     if (w.width <= 0 || w.height <= 0 || (dx == 0 && dy == 0)) return false;
     DeepView view = w.deep ? w.deepView : deepFromFloat(w.viewLeft, w.viewRight, w.viewBottom, w.viewTop, w.width, w.height);
     panDeep(view, dx, dy, w.width, w.height);
-    float left, right, bottom, top;
-    roundToFloat(view, left, right, bottom, top);
-    if (!usable(left, right) || !usable(bottom, top)) return false;
-    w.viewLeft = left, w.viewRight = right, w.viewBottom = bottom, w.viewTop = top;
-    // Without deep drawing the float bounds go on, as zooming leaves them.
-    w.deep = deep && !floatHoldsView(w);
-    if (w.deep) w.deepView = std::move(view);
+    FractalWindow next = w;
+    roundToFloat(view, next.viewLeft, next.viewRight, next.viewBottom, next.viewTop);
+    // As a zoom step: a float view must stay usable, a deep one within
+    // float's range (its rounding is what the float programs would get).
+    const bool deepNow = deep && !floatHoldsView(next);
+    if (deepNow ? !std::isfinite(next.viewRight - next.viewLeft) || !std::isfinite(next.viewTop - next.viewBottom)
+                : !usable(next.viewLeft, next.viewRight) || !usable(next.viewBottom, next.viewTop))
+        return false;
+    w.viewLeft = next.viewLeft, w.viewRight = next.viewRight, w.viewBottom = next.viewBottom, w.viewTop = next.viewTop;
+    w.deep = deepNow;
+    if (deepNow) w.deepView = std::move(view);
     return true;
 }
 

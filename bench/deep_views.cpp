@@ -117,21 +117,21 @@ Accuracy againstMpfr(const DeepRequest& r, const DeepScene& s, const std::vector
     return a;
 }
 
-// Grey levels (0..255) the escaping pixels span through the default table.
+// Grey levels (0..255) the escaping pixels span through the default table,
+// with the viewer's colour range for the picture (border, coarse pass).
 int greySpan(const std::vector<float>& counts, int limit)
 {
-    double least = 1e300;
-    for (int i = 0; i < 800; ++i)
-        for (size_t at : {size_t(i), size_t(799) * 800 + i, size_t(i) * 800, size_t(i) * 800 + 799})
-            if (counts[at] >= 0) least = std::min(least, double(counts[at]));
-    const double mu0 = colourOffset(least);
+    SampleGrid grid;
+    resetGrid(grid, 800, 800);
+    storePart(grid, Part{0, Lattice{0, 0, 1, 800, 800, 1}, 0, 0, 800, 800}, counts.data());
+    const ColourRange r = colourRange(knownBorderMinimum(grid), limit, escapingQuantile(coarseCounts(grid), topQuantile));
     TransferFunction tf;
     tf.initialiseModel(1);
     int lo = 255, hi = 0;
     for (float c : counts) {
         if (c < 0) continue;
         std::uint8_t rgb[3];
-        fx::countColour(c, limit, mu0, tf.colourTable, rgb);
+        fx::countColour(c, fx::MpfrRange{r.mu0, r.mu1}, tf.colourTable, rgb);
         lo = std::min<int>(lo, rgb[0]), hi = std::max<int>(hi, rgb[0]);
     }
     return hi >= lo ? hi - lo : 0;

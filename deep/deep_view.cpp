@@ -140,12 +140,14 @@ void panDeep(DeepView& view, long dx, long dy, int width, int height)
 
 namespace {
 
-// (to - from) in pixels of `side`, where the difference needs the bounds' precision.
-double pixelsBetween(const Big& from, const Big& to, double side)
+// (to - from) in pixels of from's axis, in MPFR: any depth, subnormal pixels too.
+double pixelsBetween(const Big& from, const Big& to, const Big& lo, const Big& hi, int pixels)
 {
-    Big d(std::max(to.precision(), from.precision()) + 1);
+    const long bits = std::max({to.precision(), from.precision(), lo.precision(), hi.precision()}) + 1;
+    Big d(bits), side = pixelSide(lo, hi, pixels, bits);
     mpfr_sub(d.v, to.v, from.v, MPFR_RNDN);
-    return d.toDouble() / side;
+    mpfr_div(d.v, d.v, side.v, MPFR_RNDN);
+    return d.toDouble();
 }
 
 bool wholeOffset(double pixels, long& whole)
@@ -160,10 +162,14 @@ bool wholeOffset(double pixels, long& whole)
 bool wholePixelsApart(const DeepView& from, const DeepView& to, int width, int height, long& dx, long& dy)
 {
     if (width <= 0 || height <= 0) return false;
-    const double w = pixelSide(from.left, from.right, width), h = pixelSide(from.bottom, from.top, height);
-    const double w2 = pixelSide(to.left, to.right, width), h2 = pixelSide(to.bottom, to.top, height);
-    if (!(w > 0 && h > 0) || std::fabs(w2 - w) > 1e-9 * w || std::fabs(h2 - h) > 1e-9 * h) return false;
-    return wholeOffset(pixelsBetween(from.left, to.left, w), dx) && wholeOffset(pixelsBetween(from.bottom, to.bottom, h), dy);
+    // The same pixel size: the extents a billionth of a pixel apart.
+    const double wider = pixelsBetween(from.left, to.right, from.left, from.right, width) -
+                         pixelsBetween(from.left, to.left, from.left, from.right, width) - width;
+    const double taller = pixelsBetween(from.bottom, to.top, from.bottom, from.top, height) -
+                          pixelsBetween(from.bottom, to.bottom, from.bottom, from.top, height) - height;
+    if (!(std::fabs(wider) < 1e-9 && std::fabs(taller) < 1e-9)) return false;
+    return wholeOffset(pixelsBetween(from.left, to.left, from.left, from.right, width), dx) &&
+           wholeOffset(pixelsBetween(from.bottom, to.bottom, from.bottom, from.top, height), dy);
 }
 
 bool floatResolves(float lo, float hi, int pixels)

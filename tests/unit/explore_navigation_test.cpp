@@ -109,12 +109,15 @@ TEST(ExploreNavigation, WindowsMoveAndZoomAtTheCentre)
     EXPECT_TRUE(small.deep);
     Big re, im;
     pointAt(small.deepView, 0, 0, re, im);
-    EXPECT_NEAR(re.toDouble(), 10.0, 1e-12);
+    EXPECT_NEAR(re.toDouble(), double(8e-5f) / 800 * 1e8, 1e-12);
     ASSERT_TRUE(panWindow(small, -800L * 125000, 0, true));
     EXPECT_FALSE(small.deep);
     EXPECT_EQ(small.viewLeft, 0.0f);
+    // Without deep drawing: as far as a zoom step goes (8 float steps across), not to 1000.
     FractalWindow plain = small;
-    EXPECT_FALSE(panWindow(plain, 800L * 125000, 0, false)) << "a float view too fine to hold far from 0";
+    EXPECT_TRUE(panWindow(plain, 800L * 125000, 0, false) && !plain.deep);
+    plain = small;
+    EXPECT_FALSE(panWindow(plain, 800L * 12500000, 0, false)) << "a float view too fine to hold at 1000";
     EXPECT_EQ(plain.viewLeft, small.viewLeft);
     // + and - are a wheel notch (two steps) at the centre; the pointer stays.
     FractalWindow keys = w, wheel = w;
