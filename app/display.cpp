@@ -30,7 +30,7 @@ struct FloatColours {
     ColourRange range;
     int limit = 0;
     std::vector<float> source;
-    ColourRange uploaded{-1, -1};
+    ColourRange uploaded{-1, -1, -1};
 };
 
 FloatColours floatColours[2];
@@ -46,9 +46,11 @@ unsigned floatTable(FractalWindow& w, bool isJulia)
                                    juliaCi);
         c.limit = floatViewLimit(w.viewLeft, w.viewRight, w.viewBottom, w.viewTop, w.width, w.height);
     }
-    if (c.range.mu0 <= 0 && c.range.mu1 == c.limit) return w.transferFunction.texture;
+    const ColourRange& r = c.range;
+    if (r.mu0 <= 0 && r.mu1 == c.limit && r.bend == 1) return w.transferFunction.texture;
     if (!w.fractalTable) glGenTextures(1, &w.fractalTable);
-    if (c.source != w.transferFunction.colourTable || c.uploaded.mu0 != c.range.mu0 || c.uploaded.mu1 != c.range.mu1) {
+    if (c.source != w.transferFunction.colourTable || c.uploaded.mu0 != r.mu0 || c.uploaded.mu1 != r.mu1 ||
+        c.uploaded.bend != r.bend) {
         c.source = w.transferFunction.colourTable;
         c.uploaded = c.range;
         uploadColourTexture(w.fractalTable, remapTable(c.source, c.limit, c.range));

@@ -124,14 +124,14 @@ int greySpan(const std::vector<float>& counts, int limit)
     SampleGrid grid;
     resetGrid(grid, 800, 800);
     storePart(grid, Part{0, Lattice{0, 0, 1, 800, 800, 1}, 0, 0, 800, 800}, counts.data());
-    const ColourRange r = colourRange(knownBorderMinimum(grid), limit, escapingQuantile(coarseCounts(grid), topQuantile));
+    const ColourRange r = colourRange(knownBorderMinimum(grid), limit, countSpread(coarseCounts(grid)));
     TransferFunction tf;
     tf.initialiseModel(1);
     int lo = 255, hi = 0;
     for (float c : counts) {
         if (c < 0) continue;
         std::uint8_t rgb[3];
-        fx::countColour(c, fx::MpfrRange{r.mu0, r.mu1}, tf.colourTable, rgb);
+        fx::countColour(c, fx::Mapping{r.mu0, r.mu1, r.bend}, tf.colourTable, rgb);
         lo = std::min<int>(lo, rgb[0]), hi = std::max<int>(hi, rgb[0]);
     }
     return hi >= lo ? hi - lo : 0;

@@ -39,8 +39,10 @@ const View views[] = {
      "1e-20", "0", "0"},
     {"deep: Julia set of i at z = i, extent 1e-40", true, "0", "1", "1e-40", "0", "1"},
     {"deep: Julia set of i at z = i, extent 1e-120", true, "0", "1", "1e-120", "0", "1"},
-    {"deep: Julia, -0.8 + 0.156i, extent 1e-20 at 0.3 + 0.1i", true, "0.3", "0.1", "1e-20", "-0.8", "0.156"},
-    {"deep: rabbit Julia set, extent 1e-20 at 0.1 + 0.1i", true, "0.1", "0.1", "1e-20", "-0.1226", "0.7449"},
+    {"deep: Julia, -0.8 + 0.156i, extent 1e-20 at its fixed point -0.5275 + 0.0759i", true,
+     "-0.5275031186435346107897464024449153375667", "0.0759121783522878670718141948263480463664", "1e-20", "-0.8", "0.156"},
+    {"deep: rabbit Julia set, extent 1e-25 at its fixed point 1.2764 - 0.4797i", true,
+     "1.2763667339166659794888557941369727621706", "-0.4797346199019112205480095171184084618088", "1e-25", "-0.1226", "0.7449"},
 };
 
 struct Picture {
@@ -76,14 +78,14 @@ Picture pictureOf(const DeepRequest& r)
         roundToFloat(r.view, l, rt, b, t);
         const float cr = r.constantRe.toFloat(), ci = r.constantIm.toFloat();
         p.range = floatColourRange(l, rt, b, t, side, side, r.julia, cr, ci);
-        p.before = colourRange(floatBorderMinimum(l, rt, b, t, side, side, r.julia, cr, ci), floatViewLimit(l, rt, b, t, side, side), 1e300);
+        p.before = colourRange(floatBorderMinimum(l, rt, b, t, side, side, r.julia, cr, ci), floatViewLimit(l, rt, b, t, side, side), {});
     } else {
         SampleGrid grid;
         resetGrid(grid, side, side);
         storePart(grid, Part{0, Lattice{0, 0, 1, side, side, 1}, 0, 0, side, side}, p.counts.data());
         const double muMin = knownBorderMinimum(grid);
-        p.range = colourRange(muMin, gpu.scene.limit, escapingQuantile(coarseCounts(grid), topQuantile));
-        p.before = colourRange(muMin, gpu.scene.limit, 1e300);
+        p.range = colourRange(muMin, gpu.scene.limit, countSpread(coarseCounts(grid)));
+        p.before = colourRange(muMin, gpu.scene.limit, {});
     }
     releaseTarget(target);
     releaseScene(gpu);
@@ -103,7 +105,7 @@ double greySpan(const Picture& p, const ColourRange& range, const std::vector<fl
 {
     std::vector<double> grey;
     for (float c : p.counts)
-        if (c >= 0) grey.push_back(greyAt(table, tablePosition(c, range.mu1, range.mu0)));
+        if (c >= 0) grey.push_back(greyAt(table, tablePosition(c, range)));
     if (grey.size() < 2) return 0;
     std::sort(grey.begin(), grey.end());
     return grey[grey.size() * 95 / 100] - grey[grey.size() * 5 / 100];
@@ -136,25 +138,25 @@ void mappingMove(const Picture& a, const Picture& b, double& ours, double& equal
     const double lo = cb[cb.size() * 5 / 100], hi = cb[cb.size() * 95 / 100];
     for (int k = 0; k <= 64; ++k) {
         const double mu = lo + (hi - lo) * k / 64;
-        ours = std::max(ours, 255 * std::fabs(tablePosition(mu, a.range.mu1, a.range.mu0) - tablePosition(mu, b.range.mu1, b.range.mu0)));
+        ours = std::max(ours, 255 * std::fabs(tablePosition(mu, a.range) - tablePosition(mu, b.range)));
         equalisation = std::max(equalisation, 255 * std::fabs(equalised(ca, mu) - equalised(cb, mu)));
     }
 }
 
-void zoomPath(const View& start, int notches, const char* pointer)
+void zoomPath(const View& start, int notches, float px, float py)
 {
     DeepRequest r = requestOf(start);
     Picture last = pictureOf(r);
     std::vector<double> ours, equal;
     for (int k = 0; k < notches; ++k) {
-        for (int step = 0; step < 2; ++step) zoomDeep(r.view, 0.37f, 0.61f, ZoomDirection::in, side, side);
+        for (int step = 0; step < 2; ++step) zoomDeep(r.view, px, py, ZoomDirection::in, side, side);
         const Picture next = pictureOf(r);
         double a, b;
         mappingMove(last, next, a, b);
         ours.push_back(a), equal.push_back(b);
         last = next;
     }
-    std::printf("| %s, %d notches in at %s | %.1f / %.1f | %.1f / %.1f |\n", start.name.c_str(), notches, pointer,
+    std::printf("| %s, %d notches in at (%.2f, %.2f) of the window | %.1f / %.1f | %.1f / %.1f |\n", start.name.c_str(), notches, px, py,
                 median(ours), *std::max_element(ours.begin(), ours.end()), median(equal), *std::max_element(equal.begin(), equal.end()));
 }
 
@@ -165,20 +167,28 @@ bool runColours(const std::string& only)
     TransferFunction tf;
     tf.initialiseModel(1);
     std::printf("\nGrey levels of escaping pixels, 5th to 95th percentile, default black-to-white table (target: 64 or more)\n\n");
-    std::printf("| view | limit | mu0 | mu1 | levels | levels with the limit as top (before) |\n|---|---|---|---|---|---|\n");
+    std::printf("| view | limit | mu0 | mu1 | k | levels | levels with the limit as top and k = 1 (before) |\n"
+                "|---|---|---|---|---|---|---|\n");
     for (const View& v : views) {
         if (!only.empty() && v.name.find(only) == std::string::npos) continue;
         const Picture p = pictureOf(requestOf(v));
-        std::printf("| %s | %d | %.1f | %.1f | %.0f | %.0f |\n", v.name.c_str(), p.scene.limit, p.range.mu0, p.range.mu1,
-                    greySpan(p, p.range, tf.colourTable), greySpan(p, p.before, tf.colourTable));
+        if (p.range.mu0 > 1e299) {
+            std::printf("| %s | %d | - | - | - | - (no pixel escapes) |\n", v.name.c_str(), p.scene.limit);
+            continue;
+        }
+        std::printf("| %s | %d | %.1f | %.1f | %.1f | %.0f | %.0f |\n", v.name.c_str(), p.scene.limit, p.range.mu0,
+                    p.range.mu1, p.range.bend, greySpan(p, p.range, tf.colourTable), greySpan(p, p.before, tf.colourTable));
     }
     std::printf("\nThe mapping's move from one wheel notch to the next (grey levels at worst over the counts between a "
                 "picture's 5th and 95th percentile; median / most along the path)\n\n");
     std::printf("| path | this mapping | histogram equalisation |\n|---|---|---|\n");
     if (only.empty() || only == "path") {
-        zoomPath(View{"Misiurewicz point i from 1e-25", false, "0", "1", "1e-25", "0", "0"}, 12, "(0.37, 0.61)");
-        zoomPath(View{"Julia set of i at z = i from 1e-30", true, "0", "1", "1e-30", "0", "1"}, 12, "(0.37, 0.61)");
-        zoomPath(View{"Mandelbrot at -0.745 + 0.11i from 1e-2", false, "-0.745", "0.11", "1e-2", "0", "0"}, 12, "(0.37, 0.61)");
+        zoomPath(View{"Misiurewicz point i from 1e-25", false, "0", "1", "1e-25", "0", "0"}, 12, 0.5f, 0.5f);
+        zoomPath(View{"Misiurewicz point i from 1e-25", false, "0", "1", "1e-25", "0", "0"}, 12, 0.37f, 0.61f);
+        zoomPath(View{"Julia set of i at z = i from 1e-30", true, "0", "1", "1e-30", "0", "1"}, 12, 0.5f, 0.5f);
+        zoomPath(View{"seahorse valley from 1e-12", false, "-0.743643887037158704752191506114774",
+                      "0.131825904205311970493132056385139", "1e-12", "0", "0"}, 6, 0.5f, 0.5f);
+        zoomPath(View{"Mandelbrot at -0.745 + 0.11i from 1e-2", false, "-0.745", "0.11", "1e-2", "0", "0"}, 12, 0.37f, 0.61f);
     }
     return true;
 }

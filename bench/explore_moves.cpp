@@ -66,7 +66,7 @@ double coarseOnlyBlocks(const ProgressivePicture& p, const std::vector<float>& c
     SampleGrid grid = p.grid;
     const Part all = wholeCoarsePass(grid);
     auto grey = [&](float mu) {
-        const double x = tablePosition(mu, p.range.mu1, p.range.mu0) * 511;
+        const double x = tablePosition(mu, p.range) * 511;
         const int k = std::min(int(x), 510);
         return std::uint8_t(std::lround(255 * ((k + 1 - x) * tf.colourTable[4 * size_t(k)] + (x - k) * tf.colourTable[4 * size_t(k + 1)])));
     };

@@ -82,50 +82,69 @@ double escapingQuantile(std::vector<float> counts, double q, double ceiling)
     return counts[k];
 }
 
+CountSpread countSpread(const std::vector<float>& counts)
+{
+    return CountSpread{escapingQuantile(counts, middleQuantile), escapingQuantile(counts, topQuantile)};
+}
+
 namespace {
 
 // 0 up to muMin = 3, 1 from 11: colourOffset's ramp.
-double topShare(double muMin)
+double sampleShare(double muMin)
 {
     return std::clamp((muMin - colourMargin) / 8, 0.0, 1.0);
 }
 
-}  // namespace
-
-bool needsTopCount(double muMin)
+// The k that puts the median a of (0, b] in the table's middle:
+// log(a / k + 1) = log(b / k + 1) / 2, so k = a^2 / (b - 2a); between 1
+// and 16 b (nearly straight; a median above b / 2 wants straighter still).
+double bendFor(double a, double b)
 {
-    return topShare(muMin) > 0;
+    const double straight = std::max(1.0, 16 * b);
+    if (!(a > 0) || !(b > 2 * a)) return straight;
+    return std::clamp(a * a / (b - 2 * a), 1.0, straight);
 }
 
-ColourRange colourRange(double muMin, int limit, double top)
+}  // namespace
+
+bool needsCountSample(double muMin)
 {
-    ColourRange r{colourOffset(muMin), double(limit)};
-    const double t = topShare(muMin);
-    if (!(t > 0) || !(top > r.mu0) || !(limit > r.mu0)) return r;
-    // In log(mu - mu0 + 1), the measure the table is read in.
-    const double atLimit = std::log(limit - r.mu0 + 1), atTop = std::log(std::min(top, double(limit)) - r.mu0 + 1);
+    return sampleShare(muMin) > 0;
+}
+
+ColourRange colourRange(double muMin, int limit, const CountSpread& spread)
+{
+    ColourRange r{colourOffset(muMin), double(limit), 1};
+    const double t = sampleShare(muMin);
+    if (!(t > 0) || !(spread.top < 1e299) || !(limit > r.mu0)) return r;
+    const double top = std::min(spread.top, double(limit)), margin = muMin - r.mu0;
+    r.mu0 = std::max(0.0, muMin - (1 - t) * margin - t * std::min(margin, std::max(top - muMin, 0.0) / 8));
+    if (!(top > r.mu0)) return r;
+    // In log(mu - mu0 + 1), the measure the table is read in at k = 1.
+    const double atLimit = std::log(limit - r.mu0 + 1), atTop = std::log(top - r.mu0 + 1);
     r.mu1 = std::min(double(limit), r.mu0 + std::exp((1 - t) * atLimit + t * atTop) - 1);
+    r.bend = std::exp(t * std::log(bendFor(std::min(spread.middle, r.mu1) - r.mu0, r.mu1 - r.mu0)));
     return r;
 }
 
-double tablePosition(double mu, double top, double mu0)
+double tablePosition(double mu, const ColourRange& r)
 {
     if (mu < 0) return 1.0;
-    const double span = std::log(std::max(top - mu0, 0.0) + 1);
+    const double span = std::log(std::max(r.mu1 - r.mu0, 0.0) / r.bend + 1);
     // mu0 at or past the top: no pixel escapes within it, nothing to spread.
-    if (!(span > 0)) return mu > mu0 ? 1.0 : 0.0;
-    return std::clamp(std::log(std::max(mu - mu0, 0.0) + 1) / span, 0.0, 1.0);
+    if (!(span > 0)) return mu > r.mu0 ? 1.0 : 0.0;
+    return std::clamp(std::log(std::max(mu - r.mu0, 0.0) / r.bend + 1) / span, 0.0, 1.0);
 }
 
 std::vector<float> remapTable(const std::vector<float>& table, int limit, const ColourRange& range)
 {
     // The programs' own mapping: the same table, bit for bit.
-    if ((range.mu0 == 0 && range.mu1 == limit) || table.size() != size_t(4 * tableTexels)) return table;
+    if ((range.mu0 == 0 && range.mu1 == limit && range.bend == 1) || table.size() != size_t(4 * tableTexels)) return table;
     std::vector<float> remapped(table.size());
     for (int i = 0; i < tableTexels; ++i) {
         const double s = double(i) / (tableTexels - 1);
         const double mu = std::pow(limit + 1.0, s) - 1;
-        readLinear(table, tablePosition(mu, range.mu1, range.mu0), &remapped[4 * i]);
+        readLinear(table, tablePosition(mu, range), &remapped[4 * i]);
         remapped[4 * i + 3] = 1.0f;
     }
     return remapped;
@@ -156,10 +175,10 @@ double floatBorderMinimum(float left, float right, float bottom, float top, int 
     return smallest;
 }
 
-double floatTopCount(float left, float right, float bottom, float top, int width, int height, bool julia, float cr,
-                     float ci)
+CountSpread floatCountSpread(float left, float right, float bottom, float top, int width, int height, bool julia,
+                             float cr, float ci)
 {
-    if (width <= 0 || height <= 0) return noEscape;
+    if (width <= 0 || height <= 0) return CountSpread{};
     constexpr int grid = 48;
     const int limit = floatViewLimit(left, right, bottom, top, width, height);
     std::vector<float> counts;
@@ -174,7 +193,7 @@ double floatTopCount(float left, float right, float bottom, float top, int width
             const double mu = julia ? escapeCount(x, y, cr, ci, limit) : escapeCount(0, 0, x, y, limit);
             if (mu < noEscape) counts.push_back(float(mu));
         }
-    return escapingQuantile(counts, topQuantile);
+    return countSpread(counts);
 }
 
 ColourRange floatColourRange(float left, float right, float bottom, float top, int width, int height, bool julia,
@@ -182,9 +201,9 @@ ColourRange floatColourRange(float left, float right, float bottom, float top, i
 {
     const int limit = floatViewLimit(left, right, bottom, top, width, height);
     const double muMin = floatBorderMinimum(left, right, bottom, top, width, height, julia, cr, ci);
-    const double quantile = needsTopCount(muMin) ? floatTopCount(left, right, bottom, top, width, height, julia, cr, ci)
-                                                 : noEscape;
-    return colourRange(muMin, limit, quantile);
+    const CountSpread spread = needsCountSample(muMin) ? floatCountSpread(left, right, bottom, top, width, height, julia, cr, ci)
+                                                        : CountSpread{};
+    return colourRange(muMin, limit, spread);
 }
 
 std::vector<float> floatPathTable(const std::vector<float>& table, float left, float right, float bottom, float top,

@@ -245,10 +245,8 @@ void drawColours(GLuint program, GLuint table, const ColourFrame& f, int width, 
     glUniform1i(at("colourTable"), 0);
     glUniform1i(at("counts"), 1);
     glUniform1i(at("previous"), 2);
-    glUniform1f(at("limit"), float(f.top));
-    glUniform1f(at("offset"), float(f.offset));
-    glUniform1f(at("previousLimit"), float(f.previousTop));
-    glUniform1f(at("previousOffset0"), float(f.previousOffset0));
+    glUniform3f(at("range"), float(f.range.mu0), float(f.range.mu1), float(f.range.bend));
+    glUniform3f(at("previousRange"), float(f.previousRange.mu0), float(f.previousRange.mu1), float(f.previousRange.bend));
     glUniform2fv(at("countsOrigin"), 1, f.countsOrigin);
     glUniform2f(at("previousScale"), float(f.previousScale[0]), float(f.previousScale[1]));
     glUniform2f(at("previousOffset"), float(f.previousOffset[0]), float(f.previousOffset[1]));

@@ -5,6 +5,7 @@
 // Every window has its own context and so its own set of these.
 #pragma once
 
+#include "deep/colour_depth.h"
 #include "render/deep_layout.h"
 
 #include <GL/glew.h>
@@ -82,12 +83,10 @@ void readCounts(const CountTarget& target, int x, int y, int w, int h, float* co
 // What the colour pass shows; see glsl/colour_fragment.glsl.
 struct ColourFrame {
     const CountTarget* counts = nullptr;
-    double top = 0;                     // mu1, the count at the table's right end
-    double offset = 0;                  // mu0
+    ColourRange range;                  // mu0, mu1 and the curve (deep/colour_depth.h)
     float countsOrigin[2] = {0, 0};
     const CountTarget* previous = nullptr;  // or null
-    double previousTop = 0;
-    double previousOffset0 = 0;
+    ColourRange previousRange;
     double previousScale[2] = {1, 1}, previousOffset[2] = {0, 0};
     int area[4] = {0, 0, -1, -1};       // x, y, width, height drawn; a negative size: all of it
 };

@@ -1,5 +1,4 @@
 #include "render/deep_pass.h"
-#include "deep/colour_depth.h"
 
 #include <algorithm>
 #include <vector>
@@ -60,7 +59,7 @@ double borderMinimum(const DeepGpuScene& gpu, const CountTarget& scratch)
     return least;
 }
 
-double latticeTopCount(const DeepGpuScene& gpu, const CountTarget& scratch, int stride)
+CountSpread latticeCountSpread(const DeepGpuScene& gpu, const CountTarget& scratch, int stride)
 {
     const int across = (gpu.scene.width + stride - 1) / stride, up = (gpu.scene.height + stride - 1) / stride;
     std::vector<float> counts, piece;
@@ -72,7 +71,7 @@ double latticeTopCount(const DeepGpuScene& gpu, const CountTarget& scratch, int 
             readCounts(scratch, 0, 0, w, h, piece.data());
             counts.insert(counts.end(), piece.begin(), piece.end());
         }
-    return escapingQuantile(counts, topQuantile);
+    return countSpread(counts);
 }
 
 int topCountStride(int width, int height)

@@ -3,6 +3,7 @@
 // count on the picture's border, which sets the colour mapping's mu0.
 #pragma once
 
+#include "deep/colour_depth.h"
 #include "render/deep_gl.h"
 
 struct DeepGpuScene {
@@ -22,13 +23,12 @@ void releaseScene(DeepGpuScene& gpu);
 // `place`.
 void drawSceneCounts(const DeepGpuScene& gpu, const CountTarget& target, TargetPlace place, int x, int y, int w, int h);
 
-// The 99th percentile of the escaping counts of the samples every
-// `stride` pixels (from pixel 0, 0), drawn piece by piece through
-// `scratch`; a huge value when none escapes.
-double latticeTopCount(const DeepGpuScene& gpu, const CountTarget& scratch, int stride);
+// What the escaping counts of the samples every `stride` pixels (from
+// pixel 0, 0) say, drawn piece by piece through `scratch`.
+CountSpread latticeCountSpread(const DeepGpuScene& gpu, const CountTarget& scratch, int stride);
 
 // The stride of about 100 samples across a picture's larger side that
-// latticeTopCount takes for a picture of this size: 8 at 800 pixels, as
+// latticeCountSpread takes for a picture of this size: 8 at 800 pixels, as
 // the viewer's coarse pass, and a power of two.
 int topCountStride(int width, int height);
 

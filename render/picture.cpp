@@ -76,8 +76,7 @@ void paintTile(Painter& p, int x, int y, int w, int h)
     glBindFramebuffer(GL_FRAMEBUFFER, GLuint(framebuffer));
     ColourFrame frame;
     frame.counts = &p.counts;
-    frame.top = p.range.mu1;
-    frame.offset = p.range.mu0;
+    frame.range = p.range;
     drawColours(colourProgram(p.programs), p.table, frame, w, h);
 }
 
@@ -113,8 +112,9 @@ bool prepareDeep(const PictureRequest& r, const DeepView& view, const Tiles& til
     if (!resizeTarget(p.counts, tiles.width, tiles.height)) return error = "kein Framebuffer f\xC3\xBCr Z\xC3\xA4hlwerte", false;
     // The viewer's mapping: mu0 from the border, mu1 from a coarse lattice.
     const double muMin = borderMinimum(p.gpu, p.counts);
-    const double top = needsTopCount(muMin) ? latticeTopCount(p.gpu, p.counts, topCountStride(p.width, p.height)) : 1e300;
-    p.range = colourRange(muMin, p.gpu.scene.limit, top);
+    const CountSpread spread = needsCountSample(muMin) ? latticeCountSpread(p.gpu, p.counts, topCountStride(p.width, p.height))
+                                                        : CountSpread{};
+    p.range = colourRange(muMin, p.gpu.scene.limit, spread);
     uploadColourTexture(p.table, r.table);
     return true;
 }

@@ -84,14 +84,15 @@ void drawPart(ProgressivePicture& p, const Part& part)
 // of the picture's counts. Here the picture's mapping takes its top count
 // once, so that refinement never shifts its colours; until the border
 // gives mu0, the smallest coarse count stands in for the border's. The
+// last picture's mapping stands in until then. The
 // coarse samples the pass did not draw (those a move kept) fill their
 // blocks now, where the pass's nearest samples stood in.
 void coarsePassDone(ProgressivePicture& p)
 {
     const std::vector<float> coarse = coarseCounts(p.grid);
-    p.top = escapingQuantile(coarse, topQuantile);
+    p.spread = countSpread(coarse);
     if (!p.borderKnown) p.muMin = escapingQuantile(coarse, 0);
-    p.range = colourRange(p.muMin, p.gpu.scene.limit, p.top);
+    p.range = colourRange(p.muMin, p.gpu.scene.limit, p.spread);
     const Part all = wholeCoarsePass(p.grid);
     uploadSamples(p.samples, all, partCounts(p.grid, all).data());
     splatPart(splatProgram(p.programs), p.samples, p.targets[p.current], all);
@@ -102,7 +103,7 @@ void coarsePassDone(ProgressivePicture& p)
 void borderDone(ProgressivePicture& p)
 {
     p.muMin = knownBorderMinimum(p.grid);
-    p.range = colourRange(p.muMin, p.gpu.scene.limit, p.top);
+    p.range = colourRange(p.muMin, p.gpu.scene.limit, p.spread);
     p.recolourAll = true;
 }
 
@@ -220,12 +221,10 @@ void showPicture(ProgressivePicture& p, GLuint table, int width, int height, boo
     if (!program || !p.targets[p.current].counts.texture) return;
     ColourFrame frame;
     frame.counts = &p.targets[p.current].counts;
-    frame.top = p.range.mu1;
-    frame.offset = p.range.mu0;
+    frame.range = p.range;
     if (p.previousValid) {
         frame.previous = &p.targets[p.last].counts;
-        frame.previousTop = p.previousRange.mu1;
-        frame.previousOffset0 = p.previousRange.mu0;
+        frame.previousRange = p.previousRange;
         std::copy_n(p.previousScale, 2, frame.previousScale);
         std::copy_n(p.previousOffset, 2, frame.previousOffset);
     }

@@ -49,7 +49,7 @@ struct ProgressivePicture {
     ColourRange range;              // the mapping the picture is shown with
     bool borderKnown = false, coarseKnown = false;
     double muMin = 1e300;           // the border's smallest escaping count (the coarse pass's until the border is known)
-    double top = 1e300;             // the 99th percentile of the coarse pass's escaping counts
+    CountSpread spread;             // what the coarse pass's counts say
     int milestones = 0;             // counts the moments the picture's look changed at once (its coarse pass, its mapping)
     double msPerPixel = 0.02;       // how long a sample took lately: at first, as if costly
     long drawnSamples = 0;          // samples drawn since the picture started

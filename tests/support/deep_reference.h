@@ -7,6 +7,7 @@
 #include "deep/colour_depth.h"
 #include "deep/deep_picture.h"
 #include "render/schedule.h"
+#include "support/mapping.h"
 
 #include <algorithm>
 #include <cmath>
@@ -47,16 +48,10 @@ inline double mpfrCount(const DeepRequest& r, const DeepScene& s, int i, int j, 
     return -1;
 }
 
-// The colour range of a picture by the viewer's rule, from MPFR's counts:
-// mu0 from the smallest escaping count m on its border (3 below it up to m
-// = 3, 1 below from m = 11, linearly in between); mu1 the limit up to m =
-// 3, from there on the way (t = (m - 3) / 8, at most 1), in log(mu - mu0 +
-// 1), to the 99th percentile of the escaping counts of the coarse pass's
-// samples (every 8th pixel, where render/schedule.h puts them).
-struct MpfrRange {
-    double mu0 = 0, mu1 = 0;
-};
-inline MpfrRange mpfrColourRange(const DeepRequest& r, const DeepScene& s)
+// The viewer's mapping of a picture (support/reference.h's mappingFor) from
+// MPFR's counts: its border's smallest, and the coarse pass's samples
+// (every 8th pixel, where render/schedule.h puts them).
+inline Mapping mpfrMapping(const DeepRequest& r, const DeepScene& s)
 {
     double least = 1e300;
     for (int i = 0; i < r.width; ++i)
@@ -65,30 +60,20 @@ inline MpfrRange mpfrColourRange(const DeepRequest& r, const DeepScene& s)
     for (int j = 1; j < r.height - 1; ++j)
         for (int i : {0, r.width - 1})
             if (const double c = mpfrCount(r, s, i, j); c >= 0) least = std::min(least, c);
-    MpfrRange range{std::max(0.0, least - 3.0 + 2.0 * std::clamp((least - 3.0) / 8.0, 0.0, 1.0)), double(s.limit)};
-    const double t = std::clamp((least - 3.0) / 8.0, 0.0, 1.0);
-    if (t <= 0) return range;
+    std::vector<float> sample;
     SampleGrid g;
     resetGrid(g, r.width, r.height);
     const Lattice l = passLattice(g, coarsePass);
-    std::vector<double> counts;
-    for (int j = 0; j < l.rows; ++j)
-        for (int i = 0; i < l.columns; ++i)
-            if (const double c = mpfrCount(r, s, l.x0 + i * l.step, l.y0 + j * l.step); c >= 0) counts.push_back(c);
-    std::sort(counts.begin(), counts.end());
-    if (counts.empty() || counts[size_t(0.99 * double(counts.size() - 1) + 0.5)] <= range.mu0) return range;
-    const double top = std::min(counts[size_t(0.99 * double(counts.size() - 1) + 0.5)], double(s.limit));
-    range.mu1 = std::min<double>(s.limit, range.mu0 - 1 + std::exp((1 - t) * std::log(s.limit - range.mu0 + 1) +
-                                                                  t * std::log(top - range.mu0 + 1)));
-    return range;
+    for (int j = 0; j < l.rows && least > 3; ++j)
+        for (int i = 0; i < l.columns; ++i) sample.push_back(float(mpfrCount(r, s, l.x0 + i * l.step, l.y0 + j * l.step)));
+    return mappingFor(least, s.limit, sample);
 }
 
 // The 8-bit colour of a count: the table read with linear filtering at
-// (0.5 + 511 s) / 512, s = log(mu - mu0 + 1) / log(mu1 - mu0 + 1), clamped, 1 inside.
-inline void countColour(double mu, const MpfrRange& range, const std::vector<float>& table, std::uint8_t rgb[3])
+// (0.5 + 511 s) / 512, s the mapping's position of the count.
+inline void countColour(double mu, const Mapping& map, const std::vector<float>& table, std::uint8_t rgb[3])
 {
-    const double s = mu < 0 ? 1.0
-                            : std::clamp(std::log(std::max(mu - range.mu0, 0.0) + 1) / std::log(range.mu1 - range.mu0 + 1), 0.0, 1.0);
+    const double s = map.at(mu);
     const double x = (0.5 + s * 511.0) - 0.5, frac = x - std::floor(x);
     const int i0 = std::clamp(int(std::floor(x)), 0, 511), i1 = std::min(i0 + 1, 511);
     for (int k = 0; k < 3; ++k)

@@ -32,14 +32,14 @@ inline AssertionResult showsMpfrColours(const Image& shown, const DeepRequest& r
 {
     DeepScene s;
     if (!prepareScene(r, nullptr, s)) return AssertionFailure() << "no scene";
-    const MpfrRange range = mpfrColourRange(r, s);
+    const Mapping map = mpfrMapping(r, s);
     const std::vector<float> table = defaults(windowNumber).colourTable;
     std::mt19937 random(11);
     int off = 0;
     for (int k = 0; k < 150; ++k) {
         const int x = int(random() % 800), y = 40 + int(random() % 760);
         std::uint8_t expected[3];
-        countColour(mpfrCount(r, s, x, 799 - y), range, table, expected);
+        countColour(mpfrCount(r, s, x, 799 - y), map, table, expected);
         const std::uint8_t* got = shown.at(x, y);
         off += std::max({std::abs(got[0] - expected[0]), std::abs(got[1] - expected[1]), std::abs(got[2] - expected[2])}) > 3;
     }
