@@ -174,16 +174,8 @@ bool measure(const DeepView& v, const Options& o, GLuint table)
 
 DeepRequest requestOf(const DeepView& v)
 {
-    Location at;
     DeepRequest r;
-    parseDecimal(v.re, at.re);
-    parseDecimal(v.im, at.im);
-    parseDecimal(v.extent, at.extent);
-    parseDecimal(v.cre, r.constantRe);
-    parseDecimal(v.cim, r.constantIm);
-    r.julia = v.julia;
-    r.width = r.height = 800;
-    r.view = viewAt(at, 800, 800);
+    fx::requestAt(r, v.julia, v.re, v.im, v.extent, v.cre, v.cim);
     return r;
 }
 

@@ -15,7 +15,7 @@
 // Wall-clock and the process's processor time (all threads) are printed
 // both: on a busy machine the second moves less.
 #include "bench/explore_bench.h"
-#include "deep/location.h"
+#include "support/deep_reference.h"
 #include "platform/headless_gl.h"
 #include "transfer/transfer_function.h"
 
@@ -114,16 +114,8 @@ double blocksWithin(const Grey& shown, const Grey& finished, int levels)
 
 DeepRequest requestOf(const View& v)
 {
-    Location at;
     DeepRequest r;
-    parseDecimal(v.re, at.re);
-    parseDecimal(v.im, at.im);
-    parseDecimal(v.extent, at.extent);
-    parseDecimal(v.cre, r.constantRe);
-    parseDecimal(v.cim, r.constantIm);
-    r.julia = v.julia;
-    r.width = r.height = side;
-    r.view = viewAt(at, side, side);
+    fx::requestAt(r, v.julia, v.re, v.im, v.extent, v.cre, v.cim, side, side);
     return r;
 }
 

@@ -48,6 +48,15 @@ double oneRound(ProgressivePicture& p, GLuint table, ShowState& shown, bool aske
 // finished frame's.
 double blocksWithin(const Grey& shown, const Grey& finished, int levels);
 
+// A picture drawn whole, as the render tool draws it (the scene, then every
+// pixel in one pass), and how long that took.
+struct Whole {
+    double ms = 0, cpuMs = 0;
+    DeepScene scene;
+    std::vector<float> counts;
+};
+Whole drawWhole(const DeepRequest& request);  // explore_moves.cpp
+
 // A view of the benchmark, at 800 x 800.
 struct View {
     std::string name;

@@ -62,17 +62,9 @@ bool floatView(const DeepRequest& r)
 Picture pictureOf(const DeepRequest& r)
 {
     Picture p;
-    DeepPrograms programs;
-    programs.folder = FRAKTALE_BINARY_DIR "/";
-    DeepGpuScene gpu;
-    CountTarget target;
-    resizeTarget(target, side, side);
-    prepareScene(r, nullptr, gpu.scene);
-    uploadScene(programs, gpu);
-    drawSceneCounts(gpu, target, TargetPlace{}, 0, 0, side, side);
-    p.counts.resize(size_t(side) * side);
-    readCounts(target, 0, 0, side, side, p.counts.data());
-    p.scene = gpu.scene;
+    Whole whole = drawWhole(r);
+    p.counts = std::move(whole.counts);
+    p.scene = std::move(whole.scene);
     if (floatView(r)) {
         float l, rt, b, t;
         roundToFloat(r.view, l, rt, b, t);
@@ -84,11 +76,9 @@ Picture pictureOf(const DeepRequest& r)
         resetGrid(grid, side, side);
         storePart(grid, Part{0, Lattice{0, 0, 1, side, side, 1}, 0, 0, side, side}, p.counts.data());
         const double muMin = knownBorderMinimum(grid);
-        p.range = colourRange(muMin, gpu.scene.limit, countSpread(coarseCounts(grid)));
-        p.before = colourRange(muMin, gpu.scene.limit, {});
+        p.range = colourRange(muMin, p.scene.limit, countSpread(coarseCounts(grid)));
+        p.before = colourRange(muMin, p.scene.limit, {});
     }
-    releaseTarget(target);
-    releaseScene(gpu);
     return p;
 }
 

@@ -12,18 +12,6 @@
 #include <random>
 
 namespace explore {
-namespace {
-
-const View seahorse{"seahorse valley, extent 1e-14", false, "-0.743643887037158704752191506114774",
-                    "0.131825904205311970493132056385139", "1e-14", "0", "0"};
-
-// The picture drawn whole, as the render tool draws it: the scene, then
-// every pixel in one pass.
-struct Whole {
-    double ms = 0, cpuMs = 0;
-    DeepScene scene;
-    std::vector<float> counts;
-};
 
 Whole drawWhole(const DeepRequest& r)
 {
@@ -48,6 +36,11 @@ Whole drawWhole(const DeepRequest& r)
     releaseScene(gpu);
     return w;
 }
+
+namespace {
+
+const View seahorse{"seahorse valley, extent 1e-14", false, "-0.743643887037158704752191506114774",
+                    "0.131825904205311970493132056385139", "1e-14", "0", "0"};
 
 std::vector<float> shownCounts(const ProgressivePicture& p)
 {

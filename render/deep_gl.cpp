@@ -172,7 +172,7 @@ GLuint plainProgram(const std::string& folder, GLuint& program, bool& tried, con
 GLuint colourProgram(DeepPrograms& p) { return plainProgram(p.folder, p.colour, p.colourTried, "colour_fragment.glsl"); }
 GLuint splatProgram(DeepPrograms& p) { return plainProgram(p.folder, p.splat, p.splatTried, "splat_fragment.glsl"); }
 
-bool resizeTarget(CountTarget& t, int width, int height)
+bool resizeTarget(CountTarget& t, int width, int height, GLint format)
 {
     if (t.texture && t.width == width && t.height == height) return true;
     if (!t.texture) glGenTextures(1, &t.texture);
@@ -180,7 +180,7 @@ bool resizeTarget(CountTarget& t, int width, int height)
     glBindTexture(GL_TEXTURE_2D, t.texture);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_R32F, width, height, 0, GL_RED, GL_FLOAT, nullptr);
+    glTexImage2D(GL_TEXTURE_2D, 0, format, width, height, 0, GL_RED, GL_FLOAT, nullptr);
     glBindTexture(GL_TEXTURE_2D, 0);
     glBindFramebuffer(GL_FRAMEBUFFER, t.framebuffer);
     glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, t.texture, 0);

@@ -39,12 +39,13 @@ GLuint deepProgram(DeepPrograms& programs, DeepVariant variant);
 GLuint colourProgram(DeepPrograms& programs);
 GLuint splatProgram(DeepPrograms& programs);  // glsl/splat_fragment.glsl
 
-// A picture's counts: one float per pixel (-1 for interior points).
+// A picture's counts: one float per pixel (-1 for interior points); or, in
+// another format, anything else a pass draws into a texture.
 struct CountTarget {
     GLuint texture = 0, framebuffer = 0;
     int width = 0, height = 0;
 };
-bool resizeTarget(CountTarget& target, int width, int height);
+bool resizeTarget(CountTarget& target, int width, int height, GLint format = GL_R32F);
 void releaseTarget(CountTarget& target);
 
 struct DeepTextures {

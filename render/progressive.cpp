@@ -231,15 +231,15 @@ void showPicture(ProgressivePicture& p, GLuint table, int width, int height, boo
     GLint window = 0;
     glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &window);
     const bool resized = p.colours.width != width || p.colours.height != height;
-    if (!resizeColourCache(p.colours, width, height)) return drawColours(program, table, frame, width, height);
+    if (!resizeTarget(p.colours, width, height, GL_RGBA8)) return drawColours(program, table, frame, width, height);
     const PixelRect r = recolour || resized || p.recolourAll ? PixelRect{0, 0, width, height} : p.dirty;
     if (r.x1 > r.x0 && r.y1 > r.y0) {
         const int area[4] = {r.x0, r.y0, r.x1 - r.x0, r.y1 - r.y0};
         std::copy_n(area, 4, frame.area);
-        drawIntoCache(p.colours);
+        glBindFramebuffer(GL_FRAMEBUFFER, p.colours.framebuffer);
         drawColours(program, table, frame, width, height);
     }
-    copyCacheOut(p.colours, window);
+    copyColoursOut(p.colours, window);
     p.dirty = PixelRect{};
     p.recolourAll = false;
 }
@@ -251,6 +251,6 @@ void releasePicture(ProgressivePicture& p)
     releaseScene(p.gpu);
     for (PictureTarget& t : p.targets) releasePictureTarget(t);
     releaseTarget(p.samples);
-    releaseColourCache(p.colours);
+    releaseTarget(p.colours);
     p.stage = ProgressivePicture::Stage::none;
 }

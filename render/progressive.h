@@ -41,7 +41,7 @@ struct ProgressivePicture {
     PictureTarget targets[3];       // the picture, the next move's, and the last picture
     int current = 0, spare = 1, last = 2;
     CountTarget samples;            // a part, drawn compactly
-    ColourCache colours;            // as last shown
+    CountTarget colours;            // as last shown, 8-bit RGBA
     PixelRect dirty;                // drawn since then
     bool recolourAll = true;        // the mapping or the picture changed since then
     SampleGrid grid;                // what is known of the picture, and where

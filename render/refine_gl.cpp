@@ -77,35 +77,7 @@ void shiftPictureTarget(const PictureTarget& from, const PictureTarget& to, int 
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
 }
 
-bool resizeColourCache(ColourCache& c, int width, int height)
-{
-    if (c.texture && c.width == width && c.height == height) return true;
-    if (!c.texture) glGenTextures(1, &c.texture);
-    if (!c.framebuffer) glGenFramebuffers(1, &c.framebuffer);
-    glBindTexture(GL_TEXTURE_2D, c.texture);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
-    glBindTexture(GL_TEXTURE_2D, 0);
-    glBindFramebuffer(GL_FRAMEBUFFER, c.framebuffer);
-    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, c.texture, 0);
-    const bool complete = glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
-    glBindFramebuffer(GL_FRAMEBUFFER, 0);
-    c.width = width, c.height = height;
-    return complete;
-}
-
-void releaseColourCache(ColourCache& c)
-{
-    if (c.framebuffer) glDeleteFramebuffers(1, &c.framebuffer);
-    if (c.texture) glDeleteTextures(1, &c.texture);
-    c = ColourCache{};
-}
-
-void drawIntoCache(const ColourCache& c)
-{
-    glBindFramebuffer(GL_FRAMEBUFFER, c.framebuffer);
-}
-
-void copyCacheOut(const ColourCache& c, GLint drawFramebuffer)
+void copyColoursOut(const CountTarget& c, GLint drawFramebuffer)
 {
     glBindFramebuffer(GL_READ_FRAMEBUFFER, c.framebuffer);
     glBindFramebuffer(GL_DRAW_FRAMEBUFFER, GLuint(drawFramebuffer));

@@ -31,18 +31,11 @@ void shiftPictureTarget(const PictureTarget& from, const PictureTarget& to, int 
 // `samples` from its pixel (0, 0), as if drawn there.
 void uploadSamples(const CountTarget& samples, const Part& part, const float* counts);
 
-// A picture's colours as last shown (8-bit RGBA), so that a show recolours
-// only what changed and copies the rest.
-struct ColourCache {
-    GLuint texture = 0, framebuffer = 0;
-    int width = 0, height = 0;
-};
-bool resizeColourCache(ColourCache& cache, int width, int height);
-void releaseColourCache(ColourCache& cache);
-// Binds the cache for drawing (its whole size as the viewport is the caller's).
-void drawIntoCache(const ColourCache& cache);
-// Copies the cache to the current draw framebuffer's origin (the window's back buffer).
-void copyCacheOut(const ColourCache& cache, GLint drawFramebuffer);
+// A picture's colours as last shown are kept in a target of 8-bit RGBA
+// (resizeTarget's GL_RGBA8), so that a show recolours only what changed
+// and copies the rest: this copies all of it to the origin of a
+// framebuffer (the window's back buffer), which stays bound.
+void copyColoursOut(const CountTarget& colours, GLint drawFramebuffer);
 
 // The part's counts, drawn into `samples` from its pixel (0, 0), into the
 // picture's target at their pixels and blocks.

@@ -6,6 +6,7 @@
 
 #include "deep/colour_depth.h"
 #include "deep/deep_picture.h"
+#include "deep/location.h"
 #include "render/schedule.h"
 #include "support/mapping.h"
 
@@ -15,6 +16,20 @@
 #include <vector>
 
 namespace fx {
+
+// A view of width x height pixels at a location given in decimals, and the
+// Julia constant; false when a decimal does not parse.
+inline bool requestAt(DeepRequest& r, bool julia, const char* re, const char* im, const char* extent, const char* cre,
+                      const char* cim, int width = 800, int height = 800)
+{
+    Location at;
+    r.julia = julia;
+    r.width = width, r.height = height;
+    const bool read = parseDecimal(re, at.re) && parseDecimal(im, at.im) && parseDecimal(extent, at.extent) &&
+                      parseDecimal(cre, r.constantRe) && parseDecimal(cim, r.constantIm);
+    r.view = viewAt(at, width, height);
+    return read;
+}
 
 // Pixel (i, j) from the bottom-left, moved by `shift` pixels (-0.7 shift
 // vertically); -1 when it does not escape within the scene's limit.

@@ -3,7 +3,6 @@
 // MPFR's counts by the viewer's colour rule.
 #pragma once
 
-#include "deep/location.h"
 #include "support/deep_reference.h"
 #include "support/gestures.h"
 
@@ -15,13 +14,8 @@ namespace fx {
 inline DeepRequest requestAt(bool julia, const char* re, const char* im, const char* extent, const char* cre = "0",
                              const char* cim = "0")
 {
-    Location at;
     DeepRequest r;
-    EXPECT_TRUE(parseDecimal(re, at.re) && parseDecimal(im, at.im) && parseDecimal(extent, at.extent) &&
-                parseDecimal(cre, r.constantRe) && parseDecimal(cim, r.constantIm));
-    r.julia = julia;
-    r.width = r.height = 800;
-    r.view = viewAt(at, 800, 800);
+    EXPECT_TRUE(requestAt(r, julia, re, im, extent, cre, cim));
     return r;
 }
 
