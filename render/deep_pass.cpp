@@ -1,4 +1,5 @@
 #include "render/deep_pass.h"
+#include "render/schedule.h"
 
 #include <algorithm>
 #include <vector>
@@ -59,24 +60,21 @@ double borderMinimum(const DeepGpuScene& gpu, const CountTarget& scratch)
     return least;
 }
 
-CountSpread latticeCountSpread(const DeepGpuScene& gpu, const CountTarget& scratch, int stride)
+CountSpread latticeCountSpread(const DeepGpuScene& gpu, const CountTarget& scratch)
 {
-    const int across = (gpu.scene.width + stride - 1) / stride, up = (gpu.scene.height + stride - 1) / stride;
+    const int W = gpu.scene.width, H = gpu.scene.height;
+    int stride = coarseStep;
+    while (std::max(W, H) > 128 * stride) stride *= 2;
+    const int x0 = coarsePhase(W), y0 = coarsePhase(H);
+    const int across = (W - x0 + stride - 1) / stride, up = (H - y0 + stride - 1) / stride;
     std::vector<float> counts, piece;
     for (int j = 0; j < up; j += scratch.height)
         for (int i = 0; i < across; i += scratch.width) {
             const int w = std::min(scratch.width, across - i), h = std::min(scratch.height, up - j);
             piece.resize(size_t(w) * size_t(h));
-            drawSceneCounts(gpu, scratch, TargetPlace{i * stride, j * stride, stride}, 0, 0, w, h);
+            drawSceneCounts(gpu, scratch, TargetPlace{x0 + i * stride, y0 + j * stride, stride}, 0, 0, w, h);
             readCounts(scratch, 0, 0, w, h, piece.data());
             counts.insert(counts.end(), piece.begin(), piece.end());
         }
     return countSpread(counts);
-}
-
-int topCountStride(int width, int height)
-{
-    int stride = 8;
-    while (std::max(width, height) > 128 * stride) stride *= 2;
-    return stride;
 }

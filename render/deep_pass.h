@@ -23,14 +23,11 @@ void releaseScene(DeepGpuScene& gpu);
 // `place`.
 void drawSceneCounts(const DeepGpuScene& gpu, const CountTarget& target, TargetPlace place, int x, int y, int w, int h);
 
-// What the escaping counts of the samples every `stride` pixels (from
-// pixel 0, 0) say, drawn piece by piece through `scratch`.
-CountSpread latticeCountSpread(const DeepGpuScene& gpu, const CountTarget& scratch, int stride);
-
-// The stride of about 100 samples across a picture's larger side that
-// latticeCountSpread takes for a picture of this size: 8 at 800 pixels, as
-// the viewer's coarse pass, and a power of two.
-int topCountStride(int width, int height);
+// What the escaping counts of the samples every `stride` pixels from the
+// viewer's coarse phase (render/schedule.h) say, drawn piece by piece
+// through `scratch`: at 800 x 800 the viewer's own coarse pass, for larger
+// pictures (a power of two as the stride) about 100 samples across.
+CountSpread latticeCountSpread(const DeepGpuScene& gpu, const CountTarget& scratch);
 
 // The smallest escaping count on the picture's border (a huge value when
 // none escapes there), drawn piece by piece through `scratch`.

@@ -112,8 +112,7 @@ bool prepareDeep(const PictureRequest& r, const DeepView& view, const Tiles& til
     if (!resizeTarget(p.counts, tiles.width, tiles.height)) return error = "kein Framebuffer f\xC3\xBCr Z\xC3\xA4hlwerte", false;
     // The viewer's mapping: mu0 from the border, mu1 from a coarse lattice.
     const double muMin = borderMinimum(p.gpu, p.counts);
-    const CountSpread spread = needsCountSample(muMin) ? latticeCountSpread(p.gpu, p.counts, topCountStride(p.width, p.height))
-                                                        : CountSpread{};
+    const CountSpread spread = needsCountSample(muMin) ? latticeCountSpread(p.gpu, p.counts) : CountSpread{};
     p.range = colourRange(muMin, p.gpu.scene.limit, spread);
     uploadColourTexture(p.table, r.table);
     return true;

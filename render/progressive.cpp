@@ -80,23 +80,33 @@ void drawPart(ProgressivePicture& p, const Part& part)
     p.msPerPixel = std::max(measured, 0.5 * p.msPerPixel + 0.5 * measured);
 }
 
+// Puts every sample of a pass into the picture again: those it did not
+// draw itself (kept from before a move; the coarse pass's first drawn ones,
+// whose blocks stood in for them) fill their blocks where the drawn
+// samples' reach stood in.
+void splatWholePass(ProgressivePicture& p, int pass)
+{
+    const Lattice l = passLattice(p.grid, pass);
+    const Part all{pass, l, 0, 0, l.columns, l.rows};
+    if (all.samples() == 0) return;
+    uploadSamples(p.samples, all, partCounts(p.grid, all).data());
+    splatPart(splatProgram(p.programs), p.samples, p.targets[p.current], all);
+    p.recolourAll = true;
+}
+
 // A finished coarse pass: every 8th pixel is known, and with it the range
-// of the picture's counts. Here the picture's mapping takes its top count
-// once, so that refinement never shifts its colours; until the border
+// of the picture's counts. Here the picture's mapping takes what its counts
+// say once, so that refinement never shifts its colours; until the border
 // gives mu0, the smallest coarse count stands in for the border's. The
-// last picture's mapping stands in until then. The
-// coarse samples the pass did not draw (those a move kept) fill their
-// blocks now, where the pass's nearest samples stood in.
+// last picture's mapping stands in until then.
 void coarsePassDone(ProgressivePicture& p)
 {
     const std::vector<float> coarse = coarseCounts(p.grid);
     p.spread = countSpread(coarse);
-    if (!p.borderKnown) p.muMin = escapingQuantile(coarse, 0);
+    p.muMin = escapingQuantile(coarse, 0);
     p.range = colourRange(p.muMin, p.gpu.scene.limit, p.spread);
-    const Part all = wholeCoarsePass(p.grid);
-    uploadSamples(p.samples, all, partCounts(p.grid, all).data());
-    splatPart(splatProgram(p.programs), p.samples, p.targets[p.current], all);
-    p.recolourAll = true;
+    splatWholePass(p, coarsePass);
+    ++p.milestones;
 }
 
 // The border gives mu0, for good.
@@ -105,19 +115,17 @@ void borderDone(ProgressivePicture& p)
     p.muMin = knownBorderMinimum(p.grid);
     p.range = colourRange(p.muMin, p.gpu.scene.limit, p.spread);
     p.recolourAll = true;
+    ++p.milestones;
 }
 
+// Each pass the cursor has moved past since the last call.
 void noteProgress(ProgressivePicture& p)
 {
-    if (!p.coarseKnown && passesDone(p.cursor, coarsePass + 1)) {
-        p.coarseKnown = true;
-        coarsePassDone(p);
-        ++p.milestones;
-    }
-    if (!p.borderKnown && passesDone(p.cursor, firstFinePass)) {
-        p.borderKnown = true;
-        borderDone(p);
-        ++p.milestones;
+    for (; p.passesDone < p.cursor.pass; ++p.passesDone) {
+        const int pass = p.passesDone;
+        if (pass == coarsePass) coarsePassDone(p);
+        if (pass == firstFinePass - 1) borderDone(p);
+        if (pass >= firstFinePass && p.kept && passLattice(p.grid, pass).block > 1) splatWholePass(p, pass);
     }
 }
 
@@ -154,8 +162,9 @@ void startPicture(ProgressivePicture& p, const DeepRequest& r)
         shiftPictureTarget(p.targets[p.current], p.targets[p.spare], int(-dx), int(-dy));
         std::swap(p.current, p.spare);
         shiftGrid(p.grid, int(-dx), int(-dy));
+        p.kept = true;
     } else {
-        if (sized(p, r.width, r.height) && p.coarseKnown) {
+        if (sized(p, r.width, r.height) && p.passesDone > coarsePass) {
             p.previousValid = true;
             p.previousView = p.request.view;
             p.previousRange = p.range;
@@ -164,11 +173,12 @@ void startPicture(ProgressivePicture& p, const DeepRequest& r)
         if (!sized(p, r.width, r.height)) resize(p, r.width, r.height);
         clearPictureTarget(p.targets[p.current]);
         resetGrid(p.grid, r.width, r.height);
+        p.kept = false;
     }
     p.request = r;
     if (p.previousValid) placePrevious(p, r);
     p.cursor = ScheduleCursor{};
-    p.borderKnown = p.coarseKnown = false;
+    p.passesDone = 0;
     p.recolourAll = true;
     p.drawnSamples = 0;
     p.job = startSceneJob(r);

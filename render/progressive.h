@@ -47,7 +47,8 @@ struct ProgressivePicture {
     SampleGrid grid;                // what is known of the picture, and where
     ScheduleCursor cursor;
     ColourRange range;              // the mapping the picture is shown with
-    bool borderKnown = false, coarseKnown = false;
+    int passesDone = 0;             // the passes whose end was noted (mapping, blocks)
+    bool kept = false;              // pixels kept from before a move
     double muMin = 1e300;           // the border's smallest escaping count (the coarse pass's until the border is known)
     CountSpread spread;             // what the coarse pass's counts say
     int milestones = 0;             // counts the moments the picture's look changed at once (its coarse pass, its mapping)

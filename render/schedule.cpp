@@ -58,22 +58,22 @@ namespace {
 // top, so that a coarse lattice of stride 8 fits between them.
 constexpr int lowBand = 4, highBand = 3;
 
-// A coarse phase whose lattice misses both bands of an axis of `size`.
-int phaseOff(int size)
+}  // namespace
+
+// A phase whose lattice misses both bands of the axis.
+int coarsePhase(int size)
 {
     for (int p = lowBand; p < coarseStep; ++p)
         if (p < size && p + (size - 1 - p) / coarseStep * coarseStep < size - highBand) return p;
     return 0;
 }
 
-}  // namespace
-
 void resetGrid(SampleGrid& g, int width, int height)
 {
     g.width = std::max(width, 0);
     g.height = std::max(height, 0);
-    g.phaseX = phaseOff(g.width);
-    g.phaseY = phaseOff(g.height);
+    g.phaseX = coarsePhase(g.width);
+    g.phaseY = coarsePhase(g.height);
     g.counts.assign(size_t(g.width) * size_t(g.height), 0.0f);
     g.known.assign(g.counts.size(), 0);
 }

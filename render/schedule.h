@@ -72,6 +72,9 @@ struct Part {
 // so that the coarse pass and the bands share no pixel.
 void resetGrid(SampleGrid& grid, int width, int height);
 
+// That phase along an axis of `size` pixels (0 .. 7).
+int coarsePhase(int size);
+
 // The picture's content moves by (dx, dy) pixels (to the right and up):
 // what stays in the picture is kept, the uncovered strips become unknown,
 // and the phase moves along.
