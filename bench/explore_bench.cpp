@@ -80,7 +80,8 @@ void runRounds(ProgressivePicture& p, GLuint table, Timeline& t)
         }
         const int before = shown.milestones;
         const auto then = shown.at;
-        t.longestRoundMs = std::max(t.longestRoundMs, oneRound(p, table, shown, first, &t.showMs));
+        t.roundMs.push_back(oneRound(p, table, shown, first, &t.showMs));
+        t.longestRoundMs = std::max(t.longestRoundMs, t.roundMs.back());
         ++t.rounds;
         const bool showed = first || shown.at != then || shown.milestones != before;
         t.shows += showed;

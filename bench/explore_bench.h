@@ -35,6 +35,7 @@ struct Timeline {
     std::vector<double> moments;  // ms after the change
     std::vector<Grey> frames;     // one per moment, empty when no round had ended
     double finishedMs = 0, longestRoundMs = 0, cpuMs = 0, showMs = 0;
+    std::vector<double> roundMs;
     int rounds = 0, shows = 0;
     Grey last;  // the finished picture as shown
 };

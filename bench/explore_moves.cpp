@@ -76,9 +76,13 @@ double coarseOnlyBlocks(const ProgressivePicture& p, const std::vector<float>& c
 
 void printTimeline(const char* what, const Timeline& t, const Whole& whole)
 {
-    std::printf("| %s | %.2f | %.0f (%d rounds, %d shown in %.0f ms) | %.0f | %.2f | %.2f | %.0f |\n", what,
+    std::vector<double> rounds = t.roundMs;
+    std::sort(rounds.begin(), rounds.end());
+    const long over = std::count_if(rounds.begin(), rounds.end(), [](double ms) { return ms > 100; });
+    std::printf("| %s | %.2f | %.0f (%d rounds, %d shown in %.0f ms) | %.0f | %.2f | %.2f | %.0f / %.0f / %.0f (%ld over 100) |\n", what,
                 blocksWithin(t.frames[0], t.last, 16), t.finishedMs, t.rounds, t.shows, t.showMs, whole.ms,
-                t.finishedMs / whole.ms, t.cpuMs / whole.cpuMs, t.longestRoundMs);
+                t.finishedMs / whole.ms, t.cpuMs / whole.cpuMs, median(rounds), rounds[rounds.size() * 95 / 100],
+                t.longestRoundMs, over);
 }
 
 // Pixels where the finished picture and a fresh start differ, and of those
@@ -147,7 +151,8 @@ bool runMoves(const std::string& only, int checks)
     Timeline start;
     runRounds(p, table, start);
     std::printf("\n%s: the first picture %.0f ms in %d rounds\n\n", seahorse.name.c_str(), start.finishedMs, start.rounds);
-    std::printf("| after | blocks within 16 grey levels at 0.5 s | finished ms | whole ms | x whole | x whole (processor time) | longest round ms |\n");
+    std::printf("| after | blocks within 16 grey levels at 0.5 s | finished ms | whole ms | x whole | x whole (processor time) | "
+                "round ms: median / 95th percentile / longest |\n");
     std::printf("|---|---|---|---|---|---|---|\n");
     // A wheel notch out (a press and a release, a step each) at the centre.
     zoomDeep(r.view, 0.5f, 0.5f, ZoomDirection::out, side, side);

@@ -8,10 +8,10 @@
 
 namespace {
 
-// Rows a part takes at least where the rectangle has them, and at most in
-// a piece: llvmpipe draws blocks of 4 x 4 fragments, and fewer rows waste
-// much of each; a piece of 16 rows costs 5 % more a sample than one of 64.
-constexpr int bandRows = 16, pieceRows = 64;
+// Rows a part takes: whole rows of a lattice at least 8 (in fours, the
+// nearest to the budget), a piece of fewer columns 16 to 64: llvmpipe draws
+// blocks of 4 x 4 fragments, and fewer rows waste much of each.
+constexpr int minRows = 8, bandRows = 16, pieceRows = 64;
 // Column pieces are whole tiles of llvmpipe's 64 x 64.
 constexpr int tileColumns = 64;
 
@@ -163,8 +163,11 @@ bool nextPart(const SampleGrid& g, ScheduleCursor& c, long maxSamples, int minCo
     int i0, i1;
     unknownRun(g, l, j, i0, i1);
     const long width = i1 - i0;
-    if (width * bandRows <= maxSamples) {
-        const int rows = freeRows(g, l, j, i0, i1, maxSamples / width / 4 * 4);
+    // Whole rows of the lattice where 8 of them fit: the more tiles a part
+    // has, the better llvmpipe's threads share it (pieces of 128 x 16 cost
+    // a fifth more than rows of 400 x 12).
+    if (width * minRows <= maxSamples) {
+        const int rows = freeRows(g, l, j, i0, i1, std::max<long>(minRows, (maxSamples / width + 2) / 4 * 4));
         part = Part{c.pass, l, i0, j - rows + 1, int(width), rows};
         return true;
     }
