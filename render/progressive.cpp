@@ -44,7 +44,9 @@ void placePrevious(ProgressivePicture& p, const DeepRequest& r)
 // llvmpipe hands a draw's 64 x 64 tiles to its threads, one per core: a
 // piece narrower than a tile per core leaves cores idle.
 const int pieceColumns = 64 * int(std::max(1u, std::thread::hardware_concurrency()));
-constexpr long fewestSamples = 256;
+// The smallest part the schedule plans inside a lattice (16 rows of a
+// piece): a round begins another part only where that still fits.
+const long fewestSamples = 16L * pieceColumns;
 
 bool sized(const ProgressivePicture& p, int width, int height)
 {
@@ -74,10 +76,9 @@ void drawPart(ProgressivePicture& p, const Part& part)
     PixelRect& d = p.dirty;
     d = d.x1 > d.x0 ? PixelRect{std::min(d.x0, r.x0), std::min(d.y0, r.y0), std::max(d.x1, r.x1), std::max(d.y1, r.y1)} : r;
     p.drawnSamples += part.samples();
-    // Recent parts weigh most: cost moves with the picture's region; a
-    // dearer part is believed at once, a cheaper one halfway.
+    // Recent parts weigh most: cost moves with the picture's region.
     const double measured = std::max(since(start) / double(part.samples()), 1e-6);
-    p.msPerPixel = std::max(measured, 0.5 * p.msPerPixel + 0.5 * measured);
+    p.msPerPixel = 0.5 * p.msPerPixel + 0.5 * measured;
 }
 
 // Puts every sample of a pass into the picture again: those it did not

@@ -8,8 +8,8 @@
 
 namespace {
 
-// Rows a part takes: whole rows of a lattice at least 8 (in fours, the
-// nearest to the budget), a piece of fewer columns 16 to 64: llvmpipe draws
+// Rows a part takes: whole rows of a lattice at least 8 (in fours, as
+// many as fit), a piece of fewer columns 16 to 64: llvmpipe draws
 // blocks of 4 x 4 fragments, and fewer rows waste much of each.
 constexpr int minRows = 8, bandRows = 16, pieceRows = 64;
 // Column pieces are whole tiles of llvmpipe's 64 x 64.
@@ -167,7 +167,7 @@ bool nextPart(const SampleGrid& g, ScheduleCursor& c, long maxSamples, int minCo
     // has, the better llvmpipe's threads share it (pieces of 128 x 16 cost
     // a fifth more than rows of 400 x 12).
     if (width * minRows <= maxSamples) {
-        const int rows = freeRows(g, l, j, i0, i1, std::max<long>(minRows, (maxSamples / width + 2) / 4 * 4));
+        const int rows = freeRows(g, l, j, i0, i1, std::max<long>(minRows, maxSamples / width / 4 * 4));
         part = Part{c.pass, l, i0, j - rows + 1, int(width), rows};
         return true;
     }

@@ -86,8 +86,8 @@ Lattice passLattice(const SampleGrid& grid, int pass);
 // The next samples to draw, from the cursor on: a rectangle of samples none
 // of which is known (a border band: from its first unknown sample to its
 // last), from the top of the first pass with work left; whole rows of it,
-// as many as come nearest maxSamples in fours (8 at least, where the
-// rectangle has them), while 8 fit, else a piece of minColumns columns or
+// as many as fit in maxSamples in fours (8 at least, where the rectangle
+// has them), while 8 fit, else a piece of minColumns columns or
 // more and as many rows as fit (16 to 64). False when every pixel is
 // known. Advances the cursor past known passes and rows.
 bool nextPart(const SampleGrid& grid, ScheduleCursor& cursor, long maxSamples, int minColumns, Part& part);

@@ -29,8 +29,8 @@ std::vector<int> coverage(const SampleGrid& g, int fromPass, int toPass)
 
 // Draws the whole grid as the viewer does, counts standing for pixels
 // (x + 1000 y), and checks every part: inside its lattice, of unknown
-// samples only (a border band may cross coarse samples), near the budget
-// unless the smallest, passes in order; in a fresh grid, rows of a
+// samples only (a border band may cross coarse samples), within the
+// budget unless the smallest, passes in order; in a fresh grid, rows of a
 // lattice come in fours (llvmpipe's blocks) but where they end at the
 // lattice's bottom or at known samples. Returns the samples drawn.
 long drawAll(SampleGrid& g, ScheduleCursor& c, long budget, bool fresh = false)
@@ -45,8 +45,8 @@ long drawAll(SampleGrid& g, ScheduleCursor& c, long budget, bool fresh = false)
         lastPass = part.pass;
         EXPECT_TRUE(part.i0 >= 0 && part.j0 >= 0 && part.i0 + part.columns <= part.lattice.columns &&
                     part.j0 + part.rows <= part.lattice.rows);
-        // Whole rows come nearest the budget in fours; at least 8 of them, or a piece of 16 x 128.
-        EXPECT_TRUE(part.samples() <= std::max({budget + 2L * part.columns, 8L * part.columns, 16L * 128}))
+        // Whole rows fit the budget in fours; at least 8 of them, or a piece of 16 x 128.
+        EXPECT_TRUE(part.samples() <= std::max({budget, 8L * part.columns, 16L * 128}))
             << part.columns << " x " << part.rows;
         const bool lattice = part.pass == coarsePass || part.pass >= firstFinePass;
         bool knownBelow = false;
