@@ -11,9 +11,6 @@
 
 namespace {
 
-// A pass's share of the main loop: with the colour pass, the editor and
-// the swap it stays well inside 100 ms on a software renderer.
-constexpr double passBudgetMs = 40;
 constexpr unsigned pollMs = 10;
 
 bool polling = false;
@@ -33,6 +30,17 @@ void reportProgress(Report& report, const SceneJob& job)
     if (seconds < report.lastSecond + 1) return;
     report.lastSecond = seconds;
     std::printf("\nReferenzbahn: %d %%", int(100 * job.progress.load(std::memory_order_relaxed)));
+}
+
+ShowState shown[2];
+
+// Both windows at work share the main loop's round.
+double budgetFor(const FractalWindow& w)
+{
+    const FractalWindow& other = &w == &mandelbrotWindow ? juliaWindow : mandelbrotWindow;
+    const bool otherBusy = other.picture && !pictureFinished(*other.picture) &&
+                           other.picture->stage != ProgressivePicture::Stage::none;
+    return otherBusy ? passBudgetMs / 2 : passBudgetMs;
 }
 
 DeepRequest requestFor(const FractalWindow& w, bool isJulia)
@@ -60,7 +68,7 @@ void pollScenes(int)
         if (!w->picture || !waitingForScene(*w->picture)) continue;
         const bool ready = w->picture->job && w->picture->job->done.load();
         if (w->picture->job && !ready) reportProgress(reports[w == &juliaWindow], *w->picture->job);
-        if (ready) requestRedisplay(*w);
+        if (ready) requestWork(*w);
         else if (!polling) polling = true, glutTimerFunc(pollMs, pollScenes, 0);
     }
 }
@@ -74,31 +82,35 @@ bool drawsDeep(const FractalWindow& w, bool isJulia)
                                         juliaCr, juliaCi);
 }
 
-bool deepFractal(FractalWindow& w, bool isJulia)
+DeepPass deepFractal(FractalWindow& w, bool isJulia, bool asked)
 {
     ProgressivePicture& p = pictureOf(w);
     const DeepRequest request = requestFor(w, isJulia);
-    if (!drawsRequest(p, request)) {
+    const bool starts = !drawsRequest(p, request);
+    if (starts) {
         // Held, and zoomed back out of, at any depth; drawn down to double's range.
         if (!deepDrawable(request.view, request.width, request.height))
             std::printf("\nZu tief zum Zeichnen: Bildpunkte unter 2^-%d (die Ansicht bleibt, zur\xC3\xBC" "ck geht es mit dem Rad).",
                         deepDepthBits);
         startPicture(p, request);
     }
-    const bool more = advancePicture(p, passBudgetMs);
-    showPicture(p, w.transferFunction.texture, w.width, w.height);
+    DeepPass pass;
+    pass.more = advancePicture(p, budgetFor(w));
+    pass.show = showDue(p, shown[isJulia ? 1 : 0], asked || starts);
+    if (!pass.show) return pass;
+    showPicture(p, w.transferFunction.texture, w.width, w.height, asked);
     // A screenshot saves the finished picture; until then the request waits.
     if (w.screenshotRequested && pictureFinished(p)) {
         saveScreenshot(w.width, w.height);
         w.screenshotRequested = false;
     }
-    return more;
+    return pass;
 }
 
 void continueDeep(FractalWindow& w)
 {
     if (!w.picture || !waitingForScene(*w.picture)) {
-        requestRedisplay(w);
+        requestWork(w);
         return;
     }
     if (!polling) {

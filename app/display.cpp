@@ -21,15 +21,16 @@
 
 namespace {
 
-// mu0 of a float view, worked out again only when the view, the window's
-// size or the Julia constant changed; and the remapped table it needs,
-// uploaded again only when mu0 or the window's own table changed.
+// The colour range of a float view, worked out again only when the view,
+// the window's size or the Julia constant changed; and the remapped table
+// it needs, uploaded again only when the range or the window's own table
+// changed.
 struct FloatColours {
     float key[9] = {};
-    double mu0 = 0;
+    ColourRange range;
     int limit = 0;
     std::vector<float> source;
-    double uploadedMu0 = -1;
+    ColourRange uploaded{-1, -1, -1};
 };
 
 FloatColours floatColours[2];
@@ -41,16 +42,18 @@ unsigned floatTable(FractalWindow& w, bool isJulia)
                           float(isJulia), isJulia ? juliaCr : 0.0f, isJulia ? juliaCi : 0.0f};
     if (!std::equal(key, key + 9, c.key)) {
         std::copy_n(key, 9, c.key);
-        c.mu0 = colourOffset(floatBorderMinimum(w.viewLeft, w.viewRight, w.viewBottom, w.viewTop, w.width, w.height,
-                                                isJulia, juliaCr, juliaCi));
+        c.range = floatColourRange(w.viewLeft, w.viewRight, w.viewBottom, w.viewTop, w.width, w.height, isJulia, juliaCr,
+                                   juliaCi);
         c.limit = floatViewLimit(w.viewLeft, w.viewRight, w.viewBottom, w.viewTop, w.width, w.height);
     }
-    if (c.mu0 <= 0) return w.transferFunction.texture;
+    const ColourRange& r = c.range;
+    if (r.mu0 <= 0 && r.mu1 == c.limit && r.bend == 1) return w.transferFunction.texture;
     if (!w.fractalTable) glGenTextures(1, &w.fractalTable);
-    if (c.source != w.transferFunction.colourTable || c.uploadedMu0 != c.mu0) {
+    if (c.source != w.transferFunction.colourTable || c.uploaded.mu0 != r.mu0 || c.uploaded.mu1 != r.mu1 ||
+        c.uploaded.bend != r.bend) {
         c.source = w.transferFunction.colourTable;
-        c.uploadedMu0 = c.mu0;
-        uploadColourTexture(w.fractalTable, remapTable(c.source, c.limit, c.mu0));
+        c.uploaded = c.range;
+        uploadColourTexture(w.fractalTable, remapTable(c.source, c.limit, c.range));
     }
     return w.fractalTable;
 }
@@ -70,7 +73,10 @@ void floatFractal(FractalWindow& w, GLhandleARB program, bool isJulia)
 
 void displayPass(FractalWindow& w, GLhandleARB program, bool isJulia)
 {
-    w.redisplayRequested = false;
+    // A pass nobody here asked for comes from the window system (an
+    // expose): it shows.
+    const bool asked = w.showRequested || !w.redisplayRequested;
+    w.redisplayRequested = w.showRequested = false;
     glutSetWindow(w.windowId);
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
@@ -78,13 +84,14 @@ void displayPass(FractalWindow& w, GLhandleARB program, bool isJulia)
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
     glClear(GL_COLOR_BUFFER_BIT);
-    const bool deep = drawsDeep(w, isJulia);
-    bool more = false;
-    if (deep) more = deepFractal(w, isJulia);
-    else floatFractal(w, program, isJulia);
-    if (w.transferFunction.drawEditor()) requestRedisplay(w);
-    glutSwapBuffers();
-    if (more) continueDeep(w);
+    DeepPass pass;
+    if (drawsDeep(w, isJulia)) pass = deepFractal(w, isJulia, asked);
+    else floatFractal(w, program, isJulia), pass.show = true;
+    if (pass.show) {
+        if (w.transferFunction.drawEditor()) requestRedisplay(w);
+        glutSwapBuffers();
+    }
+    if (pass.more) continueDeep(w);
 }
 
 void reshape(FractalWindow& w, int width, int height)

@@ -3,6 +3,7 @@
 // records; none keeps a copy.
 #pragma once
 
+#include "app/history.h"
 #include "deep/deep_view.h"
 #include "transfer/transfer_function.h"
 
@@ -25,6 +26,7 @@ struct FractalWindow {
     float pointerX = 0;
     float pointerY = 0;
     bool redisplayRequested = true;
+    bool showRequested = true;  // by input or a change, not only by a deep picture's work
     bool screenshotRequested = false;
     TransferFunction transferFunction;
     // Past single precision the view is held here, and the float bounds
@@ -32,7 +34,9 @@ struct FractalWindow {
     bool deep = false;
     DeepView deepView;
     std::shared_ptr<ProgressivePicture> picture;  // drawn by perturbation, once needed
-    unsigned fractalTable = 0;  // the float programs' table where mu0 > 0
+    unsigned fractalTable = 0;  // the float programs' table where the colour range is not the programs' own
+    ViewHistory history;        // the views Backspace goes back to
+    WindowView home;            // the view the window opened at, for Home
 };
 
 extern FractalWindow mandelbrotWindow;
@@ -55,4 +59,6 @@ extern int givenIterations;
 FractalWindow* currentFractalWindow();
 
 // Raises the window's flag; the idle callback turns it into a redisplay.
+// A request for work only (a deep picture's next part) need not show.
 void requestRedisplay(FractalWindow& window);
+void requestWork(FractalWindow& window);

@@ -1,7 +1,9 @@
 // Mouse handling of the fractal windows. Every event goes to the window's
 // editor first; navigation sees only what the editor leaves. GLUT reports a
 // wheel notch as a press and a release of button 3 (in) or 4 (out), and each
-// of them zooms one step.
+// of them zooms one step; the view before the press goes into the window's
+// history. The middle button drags the view: the point under the pointer
+// stays under it, and the view before the drag goes into the history.
 #include "app/arguments.h"
 #include "app/deep_display.h"
 #include "app/input.h"
@@ -18,17 +20,51 @@ namespace {
 constexpr int wheelIn = 3;
 constexpr int wheelOut = 4;
 
+// The middle button's drag in a window: where the pointer was when the
+// view last followed it, and whether the view has moved in this drag.
+struct Drag {
+    bool held = false, moved = false;
+    int x = 0, y = 0;
+};
+Drag drags[2];
+bool leftHeld = false;  // in the Mandelbrot window, whose left drag picks the Julia constant
+
+Drag& dragOf(const FractalWindow& w)
+{
+    return drags[&w == &juliaWindow ? 1 : 0];
+}
+
 void mouse(FractalWindow& w, int button, int state, int x, int y)
 {
-    if (w.transferFunction.onMouse(x, y, button, state)) return;
+    // A button let go over the editor still ends what it began.
+    const bool editor = w.transferFunction.onMouse(x, y, button, state);
+    if (button == GLUT_MIDDLE_BUTTON) dragOf(w) = Drag{state == GLUT_DOWN && !editor, false, x, y};
+    if (button == GLUT_LEFT_BUTTON && &w == &mandelbrotWindow) leftHeld = state == GLUT_DOWN && !editor;
+    if (editor) return;
     if (button == wheelIn || button == wheelOut) {
-        if (zoomWindow(w, button == wheelIn ? ZoomDirection::in : ZoomDirection::out, deepAvailable)) requestRedisplay(w);
+        const WindowView before = windowView(w);
+        if (!zoomWindow(w, button == wheelIn ? ZoomDirection::in : ZoomDirection::out, deepAvailable)) return;
+        if (state == GLUT_DOWN) remember(w.history, before);
+        requestRedisplay(w);
         return;
     }
     if (&w == &mandelbrotWindow && button == GLUT_LEFT_BUTTON) {
         pickJuliaConstant(mandelbrotWindow, juliaRe, juliaIm, juliaCr, juliaCi);
         requestRedisplay(juliaWindow);
     }
+}
+
+// The view follows the pointer by whole pixels; a move it refuses waits
+// until the pointer has gone further.
+void dragTo(FractalWindow& w, int x, int y)
+{
+    Drag& d = dragOf(w);
+    trackPointer(w, x, y);
+    const WindowView before = windowView(w);
+    if (!panWindow(w, d.x - x, y - d.y, deepAvailable)) return;
+    if (!d.moved) remember(w.history, before);
+    d.moved = true, d.x = x, d.y = y;
+    requestRedisplay(w);
 }
 
 void passiveMotion(FractalWindow& w, int x, int y)
@@ -55,14 +91,16 @@ void mandelbrotMotion(int x, int y)
         requestRedisplay(mandelbrotWindow);
         return;
     }
-    if (!trackPointer(mandelbrotWindow, x, y)) return;
+    if (dragOf(mandelbrotWindow).held) return dragTo(mandelbrotWindow, x, y);
+    if (!leftHeld || !trackPointer(mandelbrotWindow, x, y)) return;
     pickJuliaConstant(mandelbrotWindow, juliaRe, juliaIm, juliaCr, juliaCi);
     requestRedisplay(juliaWindow);
 }
 
-void juliaMotion(int x, int /*y*/)
+void juliaMotion(int x, int y)
 {
     if (juliaWindow.transferFunction.onMotion(x)) requestRedisplay(juliaWindow);
+    else if (dragOf(juliaWindow).held) dragTo(juliaWindow, x, y);
 }
 
 void menuStatus(int status, int, int)
@@ -77,11 +115,6 @@ void quit()
     mandelbrotWindow.transferFunction.releaseTexture();
     juliaWindow.transferFunction.releaseTexture();
     std::exit(0);
-}
-
-void keyboard(unsigned char key, int, int)
-{
-    if (key == 27) quit();
 }
 
 void editorMenu(int value)

@@ -7,7 +7,9 @@ void mandelbrotMotion(int x, int y);
 void juliaMotion(int x, int y);
 void mandelbrotPassiveMotion(int x, int y);
 void juliaPassiveMotion(int x, int y);
+// The keys (app/keys.cpp): + - Backspace Esc, and the arrows and Home.
 void keyboard(unsigned char key, int x, int y);
+void specialKey(int key, int x, int y);
 void windowMenuHandler(int value);
 // The GLUT callback of every editor menu: acts on the current window's editor.
 void editorMenu(int value);

@@ -5,6 +5,7 @@
 #include "app/display.h"
 #include "app/fractal_window.h"
 #include "app/input.h"
+#include "app/navigation.h"
 #include "render/deep_gl.h"
 #include "shaders/shader_set.h"
 
@@ -31,6 +32,7 @@ void createFractalWindow(FractalWindow& w, const char* title, int number, void (
     glutMotionFunc(motion);
     glutPassiveMotionFunc(passive);
     glutKeyboardFunc(keyboard);
+    glutSpecialFunc(specialKey);
     w.transferFunction.initialise(number, editorMenu);
     w.transferFunction.windowHeight = w.height;
 }
@@ -93,6 +95,8 @@ int main(int argc, char** argv)
     shaderSet.initPrograms(mandelbrotWindow.windowId, juliaWindow.windowId);
     deepAvailable = checkDeep();
     applyLocations(locations);
+    mandelbrotWindow.home = windowView(mandelbrotWindow);
+    juliaWindow.home = windowView(juliaWindow);
     glutMainLoop();
     std::printf("Main loop terminated.");
     return 0;

@@ -136,3 +136,49 @@ void setView(FractalWindow& w, const DeepView& view, bool deep)
     roundView(w);
     w.deep = deep && !floatHoldsView(w);
 }
+
+bool panWindow(FractalWindow& w, long dx, long dy, bool deep)
+{
+    if (w.width <= 0 || w.height <= 0 || (dx == 0 && dy == 0)) return false;
+    DeepView view = w.deep ? w.deepView : deepFromFloat(w.viewLeft, w.viewRight, w.viewBottom, w.viewTop, w.width, w.height);
+    panDeep(view, dx, dy, w.width, w.height);
+    FractalWindow next = w;
+    roundToFloat(view, next.viewLeft, next.viewRight, next.viewBottom, next.viewTop);
+    // As a zoom step: a float view must stay usable, a deep one within
+    // float's range (its rounding is what the float programs would get).
+    const bool deepNow = deep && !floatHoldsView(next);
+    if (deepNow ? !std::isfinite(next.viewRight - next.viewLeft) || !std::isfinite(next.viewTop - next.viewBottom)
+                : !usable(next.viewLeft, next.viewRight) || !usable(next.viewBottom, next.viewTop))
+        return false;
+    w.viewLeft = next.viewLeft, w.viewRight = next.viewRight, w.viewBottom = next.viewBottom, w.viewTop = next.viewTop;
+    w.deep = deepNow;
+    if (deepNow) w.deepView = std::move(view);
+    return true;
+}
+
+bool zoomAtCentre(FractalWindow& w, ZoomDirection direction, bool deep)
+{
+    const float x = w.pointerX, y = w.pointerY;
+    w.pointerX = w.pointerY = 0.5f;
+    bool zoomed = zoomWindow(w, direction, deep);
+    zoomed = zoomWindow(w, direction, deep) || zoomed;
+    w.pointerX = x, w.pointerY = y;
+    return zoomed;
+}
+
+WindowView windowView(const FractalWindow& w)
+{
+    WindowView v;
+    v.deep = w.deep;
+    if (w.deep) v.deepView = w.deepView;
+    v.left = w.viewLeft, v.right = w.viewRight, v.bottom = w.viewBottom, v.top = w.viewTop;
+    return v;
+}
+
+void showView(FractalWindow& w, const WindowView& v, bool deep)
+{
+    w.viewLeft = v.left, w.viewRight = v.right, w.viewBottom = v.bottom, w.viewTop = v.top;
+    w.deep = v.deep;
+    if (v.deep) w.deepView = v.deepView;
+    settleView(w, deep);
+}

@@ -38,5 +38,20 @@ void settleView(FractalWindow& window, bool deep);
 // A view given in arbitrary precision (a location).
 void setView(FractalWindow& window, const DeepView& view, bool deep);
 
+// Moves the window's view by whole pixels, dx to the right and dy up, at
+// any depth: in arbitrary precision from the exact bounds (the float ones
+// rounded from them), switching between the two as the pixels need; without
+// deep drawing, only while single precision keeps the view usable (as a
+// zoom step). False (nothing moved) when refused.
+bool panWindow(FractalWindow& window, long dx, long dy, bool deep);
+
+// A wheel notch (two zoom steps, as the press and the release of a wheel
+// button give) about the window's centre; the stored pointer stays.
+bool zoomAtCentre(FractalWindow& window, ZoomDirection direction, bool deep);
+
+// The window's view as the history keeps it, and back.
+WindowView windowView(const FractalWindow& window);
+void showView(FractalWindow& window, const WindowView& view, bool deep);
+
 // Whether single precision resolves the window's pixels in both axes.
 bool floatHoldsView(const FractalWindow& window);

@@ -24,11 +24,17 @@ void armIdle()
     glutIdleFunc(idle);
 }
 
-void requestRedisplay(FractalWindow& window)
+void requestWork(FractalWindow& window)
 {
     window.redisplayRequested = true;
     // Before start-up has registered anything there is no GLUT to arm.
     if (glutRunning) armIdle();
+}
+
+void requestRedisplay(FractalWindow& window)
+{
+    window.showRequested = true;
+    requestWork(window);
 }
 
 void idle()

@@ -95,7 +95,7 @@ struct Rounds {
     int rounds = 0;
 };
 
-// As the viewer's passes: a part of the picture, then the colour pass.
+// As the viewer's passes: a part of the picture, then the colour pass where the viewer shows it.
 Rounds viewerRounds(const DeepRequest& r, GLuint table)
 {
     ProgressivePicture p;
@@ -103,11 +103,12 @@ Rounds viewerRounds(const DeepRequest& r, GLuint table)
     std::vector<double> times;
     const auto start = Clock::now();
     startPicture(p, r);
+    ShowState shown;
     for (bool more = true; more;) {
         if (waitingForScene(p)) std::this_thread::sleep_for(std::chrono::milliseconds(10));
         const auto round = Clock::now();
-        more = advancePicture(p, 40);
-        showPicture(p, table, 800, 800);
+        more = advancePicture(p, passBudgetMs);
+        if (showDue(p, shown, false)) showPicture(p, table, 800, 800, false);
         glFinish();
         times.push_back(msSince(round));
     }
@@ -243,16 +244,8 @@ bool measure(const DeepView& v, const Options& o, GLuint table)
 
 DeepRequest requestOf(const DeepView& v)
 {
-    Location at;
     DeepRequest r;
-    parseDecimal(v.re, at.re);
-    parseDecimal(v.im, at.im);
-    parseDecimal(v.extent, at.extent);
-    parseDecimal(v.cre, r.constantRe);
-    parseDecimal(v.cim, r.constantIm);
-    r.julia = v.julia;
-    r.width = r.height = 800;
-    r.view = viewAt(at, 800, 800);
+    fx::requestAt(r, v.julia, v.re, v.im, v.extent, v.cre, v.cim);
     return r;
 }
 

@@ -131,7 +131,7 @@ double deepWindowMs(ViewerCase& c, int x, int y, double& sceneMs)
         if (waitingForScene(c.picture)) std::this_thread::sleep_for(std::chrono::microseconds(100));
     if (!pictureFinished(c.picture)) return -1;
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
-    showPicture(c.picture, c.table, windowSide, windowSide);
+    showPicture(c.picture, c.table, windowSide, windowSide, true);
     glFinish();
     sceneMs = c.picture.gpu.scene.seconds * 1e3;
     c.limit = c.picture.gpu.scene.limit;

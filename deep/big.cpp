@@ -65,3 +65,5 @@ double log2Magnitude(const Big& x)
     const double mantissa = mpfr_get_d_2exp(&exponent, x.v, MPFR_RNDN);
     return double(exponent) + std::log2(std::fabs(mantissa));
 }
+
+bool sameValue(const Big& a, const Big& b) { return mpfr_equal_p(a.v, b.v) != 0; }

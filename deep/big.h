@@ -23,6 +23,9 @@ struct Big {
     float toFloat() const;         // rounded once, straight from the exact value
 };
 
+// Whether two numbers are equal, whatever their precisions (NaN equals nothing).
+bool sameValue(const Big& a, const Big& b);
+
 // log2 |x| as a double, for any exponent MPFR holds (where toDouble would
 // give 0 or infinity); -infinity at 0, NaN for NaN.
 double log2Magnitude(const Big& x);

@@ -47,6 +47,12 @@ double floatUlp(float m)
 
 }  // namespace
 
+bool sameBounds(const DeepView& a, const DeepView& b)
+{
+    return sameValue(a.left, b.left) && sameValue(a.right, b.right) && sameValue(a.bottom, b.bottom) &&
+           sameValue(a.top, b.top);
+}
+
 long precisionForScale(const Big& magnitude, const Big& pixel)
 {
     if (!mpfr_number_p(pixel.v) || mpfr_sgn(pixel.v) <= 0) return guardBits;
@@ -100,6 +106,70 @@ void zoomDeep(DeepView& view, float pointerX, float pointerY, ZoomDirection dire
     zoomDeepAxis(view.bottom, view.top, pointerY, direction);
     const long bits = precisionFor(view, width, height);
     for (Big* bound : {&view.left, &view.right, &view.bottom, &view.top}) bound->setPrecision(bits);
+}
+
+namespace {
+
+// The sum is taken 64 bits finer than the bounds, then rounded once to
+// what the moved view needs.
+void panAxis(Big& lo, Big& hi, long d, int pixels)
+{
+    if (d == 0) return;
+    const long bits = std::max(lo.precision(), hi.precision()) + guardBits;
+    Big shift = pixelSide(lo, hi, pixels, bits);
+    mpfr_mul_si(shift.v, shift.v, d, MPFR_RNDN);
+    lo.setPrecision(bits);
+    hi.setPrecision(bits);
+    mpfr_add(lo.v, lo.v, shift.v, MPFR_RNDN);
+    mpfr_add(hi.v, hi.v, shift.v, MPFR_RNDN);
+}
+
+}  // namespace
+
+void panDeep(DeepView& view, long dx, long dy, int width, int height)
+{
+    if (width <= 0 || height <= 0) return;
+    const long before = largestPrecision(view);
+    panAxis(view.left, view.right, dx, width);
+    panAxis(view.bottom, view.top, dy, height);
+    // Moving away from 0 makes the bounds larger and may need more bits;
+    // moving towards it keeps those it had.
+    const long bits = std::max(before, precisionFor(view, width, height));
+    for (Big* bound : {&view.left, &view.right, &view.bottom, &view.top}) bound->setPrecision(bits);
+}
+
+namespace {
+
+// (to - from) in pixels of from's axis, in MPFR: any depth, subnormal pixels too.
+double pixelsBetween(const Big& from, const Big& to, const Big& lo, const Big& hi, int pixels)
+{
+    const long bits = std::max({to.precision(), from.precision(), lo.precision(), hi.precision()}) + 1;
+    Big d(bits), side = pixelSide(lo, hi, pixels, bits);
+    mpfr_sub(d.v, to.v, from.v, MPFR_RNDN);
+    mpfr_div(d.v, d.v, side.v, MPFR_RNDN);
+    return d.toDouble();
+}
+
+bool wholeOffset(double pixels, long& whole)
+{
+    if (!(std::fabs(pixels) < 1e6)) return false;
+    whole = std::lround(pixels);
+    return std::fabs(pixels - double(whole)) < 1e-6;
+}
+
+}  // namespace
+
+bool wholePixelsApart(const DeepView& from, const DeepView& to, int width, int height, long& dx, long& dy)
+{
+    if (width <= 0 || height <= 0) return false;
+    // The same pixel size: the extents a billionth of a pixel apart.
+    const double wider = pixelsBetween(from.left, to.right, from.left, from.right, width) -
+                         pixelsBetween(from.left, to.left, from.left, from.right, width) - width;
+    const double taller = pixelsBetween(from.bottom, to.top, from.bottom, from.top, height) -
+                          pixelsBetween(from.bottom, to.bottom, from.bottom, from.top, height) - height;
+    if (!(std::fabs(wider) < 1e-9 && std::fabs(taller) < 1e-9)) return false;
+    return wholeOffset(pixelsBetween(from.left, to.left, from.left, from.right, width), dx) &&
+           wholeOffset(pixelsBetween(from.bottom, to.bottom, from.bottom, from.top, height), dy);
 }
 
 bool floatResolves(float lo, float hi, int pixels)

@@ -26,6 +26,9 @@ struct DeepView {
     Big left, right, bottom, top;
 };
 
+// Whether two views have the same bounds, whatever their precisions.
+bool sameBounds(const DeepView& a, const DeepView& b);
+
 // Pixels at least this many float steps (units in the last place of the
 // larger bound) wide are drawn by the single-precision programs; narrower
 // ones by perturbation. Below it the float pictures start to repeat pixels.
@@ -60,6 +63,20 @@ void zoomDeepAxis(Big& lo, Big& hi, float p, ZoomDirection direction);
 // Both axes about the pointer fractions, then every bound set to the
 // precision the new view needs.
 void zoomDeep(DeepView& view, float pointerX, float pointerY, ZoomDirection direction, int width, int height);
+
+// Moves the view by whole pixels, dx to the right and dy up (the content
+// moves the other way), at the bounds' precision: each bound moves by
+// d * extent / pixels, worked out with 64 bits more than the bounds hold,
+// so that the extent stays and every new pixel centre lies on an old one
+// to about 2^-64 of a pixel. A view that cannot tell its pixels apart
+// (no pixels) stays.
+void panDeep(DeepView& view, long dx, long dy, int width, int height);
+
+// Whether view `to` is view `from` moved by whole pixels (panDeep's
+// result), and by how many: `to` lies dx pixels right of and dy pixels
+// above `from`. Pixel sides equal to 1e-9 of a pixel, offsets whole to
+// 1e-6 of one, and below a million pixels.
+bool wholePixelsApart(const DeepView& from, const DeepView& to, int width, int height, long& dx, long& dy);
 
 // The exact values of float bounds, at the precision that view needs.
 DeepView deepFromFloat(float left, float right, float bottom, float top, int width, int height);

@@ -68,31 +68,6 @@ void setTexture2D(GLenum unit, GLuint texture)
     glActiveTexture(GL_TEXTURE0);
 }
 
-// A pass over target pixels in their own units: one unit per pixel, origin
-// at the bottom-left, whatever the window's projection was.
-struct PixelSpace {
-    GLint viewport[4];
-    PixelSpace(int width, int height)
-    {
-        glGetIntegerv(GL_VIEWPORT, viewport);
-        glViewport(0, 0, width, height);
-        glMatrixMode(GL_PROJECTION);
-        glPushMatrix();
-        glLoadIdentity();
-        gluOrtho2D(0, width, 0, height);
-        glMatrixMode(GL_MODELVIEW);
-        glPushMatrix();
-        glLoadIdentity();
-    }
-    ~PixelSpace()
-    {
-        glMatrixMode(GL_PROJECTION);
-        glPopMatrix();
-        glMatrixMode(GL_MODELVIEW);
-        glPopMatrix();
-        glViewport(viewport[0], viewport[1], viewport[2], viewport[3]);
-    }
-};
 
 void quad(int x, int y, int w, int h)
 {
@@ -126,6 +101,28 @@ void setDeepUniforms(GLuint program, const DeepLayout& layout, const DeepScene& 
 
 }  // namespace
 
+PixelSpace::PixelSpace(int width, int height)
+{
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    glViewport(0, 0, width, height);
+    glMatrixMode(GL_PROJECTION);
+    glPushMatrix();
+    glLoadIdentity();
+    gluOrtho2D(0, width, 0, height);
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glLoadIdentity();
+}
+
+PixelSpace::~PixelSpace()
+{
+    glMatrixMode(GL_PROJECTION);
+    glPopMatrix();
+    glMatrixMode(GL_MODELVIEW);
+    glPopMatrix();
+    glViewport(viewport[0], viewport[1], viewport[2], viewport[3]);
+}
+
 bool deepSupported(std::string& missing)
 {
     const char* glsl = reinterpret_cast<const char*>(glGetString(GL_SHADING_LANGUAGE_VERSION));
@@ -153,17 +150,25 @@ GLuint deepProgram(DeepPrograms& p, DeepVariant v)
     return p.deep[k];
 }
 
-GLuint colourProgram(DeepPrograms& p)
+namespace {
+
+// A program of the deep vertex shader and a fragment shader without variants.
+GLuint plainProgram(const std::string& folder, GLuint& program, bool& tried, const char* fragment)
 {
-    if (p.colourTried) return p.colour;
-    p.colourTried = true;
+    if (tried) return program;
+    tried = true;
     char head[200];
     std::snprintf(head, sizeof head, prelude, 0, 0, 0, 0, "");
-    p.colour = linkProgram(head, p.folder, {"colour_fragment.glsl"});
-    return p.colour;
+    program = linkProgram(head, folder, {fragment});
+    return program;
 }
 
-bool resizeTarget(CountTarget& t, int width, int height)
+}  // namespace
+
+GLuint colourProgram(DeepPrograms& p) { return plainProgram(p.folder, p.colour, p.colourTried, "colour_fragment.glsl"); }
+GLuint splatProgram(DeepPrograms& p) { return plainProgram(p.folder, p.splat, p.splatTried, "splat_fragment.glsl"); }
+
+bool resizeTarget(CountTarget& t, int width, int height, GLint format)
 {
     if (t.texture && t.width == width && t.height == height) return true;
     if (!t.texture) glGenTextures(1, &t.texture);
@@ -171,7 +176,7 @@ bool resizeTarget(CountTarget& t, int width, int height)
     glBindTexture(GL_TEXTURE_2D, t.texture);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_R32F, width, height, 0, GL_RED, GL_FLOAT, nullptr);
+    glTexImage2D(GL_TEXTURE_2D, 0, format, width, height, 0, GL_RED, GL_FLOAT, nullptr);
     glBindTexture(GL_TEXTURE_2D, 0);
     glBindFramebuffer(GL_FRAMEBUFFER, t.framebuffer);
     glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, t.texture, 0);
@@ -267,11 +272,8 @@ void drawColours(GLuint program, GLuint table, const ColourFrame& f, int width, 
     glUniform1i(at("colourTable"), 0);
     glUniform1i(at("counts"), 1);
     glUniform1i(at("previous"), 2);
-    glUniform1f(at("limit"), float(f.limit));
-    glUniform1f(at("offset"), float(f.offset));
-    glUniform1f(at("previousLimit"), float(f.previousLimit));
-    glUniform1f(at("previousOffset0"), float(f.previousOffset0));
-    glUniform4iv(at("done"), 1, f.done);
+    glUniform3f(at("range"), float(f.range.mu0), float(f.range.mu1), float(f.range.bend));
+    glUniform3f(at("previousRange"), float(f.previousRange.mu0), float(f.previousRange.mu1), float(f.previousRange.bend));
     glUniform2fv(at("countsOrigin"), 1, f.countsOrigin);
     glUniform2f(at("previousScale"), float(f.previousScale[0]), float(f.previousScale[1]));
     glUniform2f(at("previousOffset"), float(f.previousOffset[0]), float(f.previousOffset[1]));
@@ -279,7 +281,8 @@ void drawColours(GLuint program, GLuint table, const ColourFrame& f, int width, 
     setTexture2D(GL_TEXTURE1, f.counts->texture);
     setTexture2D(GL_TEXTURE2, f.previous ? f.previous->texture : 0);
     glBindTexture(GL_TEXTURE_1D, table);
-    quad(0, 0, width, height);
+    if (f.area[2] < 0 || f.area[3] < 0) quad(0, 0, width, height);
+    else quad(f.area[0], f.area[1], f.area[2], f.area[3]);
     glBindTexture(GL_TEXTURE_1D, 0);
     setTexture2D(GL_TEXTURE1, 0);
     setTexture2D(GL_TEXTURE2, 0);

@@ -5,6 +5,7 @@
 // Every window has its own context and so its own set of these.
 #pragma once
 
+#include "deep/colour_depth.h"
 #include "render/deep_layout.h"
 
 #include <GL/glew.h>
@@ -26,6 +27,8 @@ struct DeepPrograms {
     bool tried[32] = {};
     GLuint colour = 0;
     bool colourTried = false;
+    GLuint splat = 0;
+    bool splatTried = false;
 };
 
 // Whether the current context has what the deep path needs (GLSL 4.00,
@@ -35,14 +38,16 @@ bool deepSupported(std::string& missing);
 // The program of a variant, or 0 with its compile or link log printed once.
 GLuint deepProgram(DeepPrograms& programs, DeepVariant variant);
 GLuint colourProgram(DeepPrograms& programs);
+GLuint splatProgram(DeepPrograms& programs);  // glsl/splat_fragment.glsl
 
 // A picture's counts: one float per pixel, mu for escaping points, -1
-// where the orbit was recognised as interior, -2 where it reached the limit.
+// where the orbit was recognised as interior, -2 where it reached the
+// limit; or, in another format, anything else a pass draws into a texture.
 struct CountTarget {
     GLuint texture = 0, framebuffer = 0;
     int width = 0, height = 0;
 };
-bool resizeTarget(CountTarget& target, int width, int height);
+bool resizeTarget(CountTarget& target, int width, int height, GLint format = GL_R32F);
 void releaseTarget(CountTarget& target);
 
 // Texture buffers (RGBA32UI) and the buffers behind them.
@@ -53,6 +58,16 @@ struct DeepTextures {
 // False where the layout has more texels than GL_MAX_TEXTURE_BUFFER_SIZE.
 bool uploadLayout(DeepTextures& textures, const DeepLayout& layout);
 void releaseTextures(DeepTextures& textures);
+
+// A pass over target pixels in their own units while it lives: one unit
+// per pixel, origin at the bottom-left, whatever the window's projection
+// and viewport were (they come back after).
+struct PixelSpace {
+    GLint viewport[4];
+    PixelSpace(int width, int height);
+    ~PixelSpace();
+    PixelSpace(const PixelSpace&) = delete;
+};
 
 // The counts of the target's pixels [x, x + w) x [y, y + h). Leaves the
 // window's framebuffer bound and texture unit 0 active.
@@ -65,14 +80,12 @@ void readCounts(const CountTarget& target, int x, int y, int w, int h, float* co
 // What the colour pass shows; see glsl/colour_fragment.glsl.
 struct ColourFrame {
     const CountTarget* counts = nullptr;
-    int limit = 0;
-    double offset = 0;                  // mu0
-    int done[4] = {0, 0, 0, 0};  // rows done[0] .. done[3] - 1 whole, and rows done[1] .. done[0] - 1 left of column done[2]
+    ColourRange range;                  // mu0, mu1 and the curve (deep/colour_depth.h)
     float countsOrigin[2] = {0, 0};
     const CountTarget* previous = nullptr;  // or null
-    int previousLimit = 0;
-    double previousOffset0 = 0;
+    ColourRange previousRange;
     double previousScale[2] = {1, 1}, previousOffset[2] = {0, 0};
+    int area[4] = {0, 0, -1, -1};       // x, y, width, height drawn; a negative size: all of it
 };
 
 // Covers the current viewport (width x height pixels) with the colours of

@@ -1,4 +1,5 @@
 #include "render/deep_pass.h"
+#include "render/schedule.h"
 
 #include <algorithm>
 #include <vector>
@@ -67,4 +68,40 @@ double borderMinimum(const DeepGpuScene& gpu, const CountTarget& scratch)
                           segmentMinimum(gpu, scratch, w - 1, y, length, false)});
     }
     return least;
+}
+
+int latticeStride(int width, int height)
+{
+    int stride = coarseStep;
+    while (std::max(width, height) > 128 * stride) stride *= 2;
+    // Small pictures sample closer: their 99th percentile needs samples too.
+    while (stride > 1 && long(width / stride) * long(height / stride) < latticeSamples) stride /= 2;
+    return stride;
+}
+
+CountSpread latticeSpreadOf(const std::vector<float>& counts, int width, int height)
+{
+    const int stride = latticeStride(width, height);
+    std::vector<float> sample;
+    for (int y = coarsePhase(height); y < height; y += stride)
+        for (int x = coarsePhase(width); x < width; x += stride) sample.push_back(counts[size_t(y) * width + x]);
+    return countSpread(sample);
+}
+
+CountSpread latticeCountSpread(const DeepGpuScene& gpu, const CountTarget& scratch)
+{
+    const int W = gpu.scene.width, H = gpu.scene.height;
+    const int stride = latticeStride(W, H);
+    const int x0 = coarsePhase(W), y0 = coarsePhase(H);
+    const int across = (W - x0 + stride - 1) / stride, up = (H - y0 + stride - 1) / stride;
+    std::vector<float> counts, piece;
+    for (int j = 0; j < up; j += scratch.height)
+        for (int i = 0; i < across; i += scratch.width) {
+            const int w = std::min(scratch.width, across - i), h = std::min(scratch.height, up - j);
+            piece.resize(size_t(w) * size_t(h));
+            drawSceneCounts(gpu, scratch, TargetPlace{x0 + i * stride, y0 + j * stride, stride}, 0, 0, w, h);
+            readCounts(scratch, 0, 0, w, h, piece.data());
+            counts.insert(counts.end(), piece.begin(), piece.end());
+        }
+    return countSpread(counts);
 }

@@ -3,6 +3,7 @@
 // count on the picture's border, which sets the colour mapping's mu0.
 #pragma once
 
+#include "deep/colour_depth.h"
 #include "render/deep_gl.h"
 
 struct DeepGpuScene {
@@ -25,6 +26,21 @@ void releaseScene(DeepGpuScene& gpu);
 // Counts of the target's pixels [x, x + w) x [y, y + h) (from the
 // bottom-left) into `target`, placed in the picture as `place` says.
 void drawSceneCounts(const DeepGpuScene& gpu, const CountTarget& target, TargetPlace place, int x, int y, int w, int h);
+
+// What the escaping counts of the samples every `stride` pixels from the
+// viewer's coarse phase (render/schedule.h) say, drawn piece by piece
+// through `scratch`: at 800 x 800 the viewer's own coarse pass, for larger
+// pictures (a power of two as the stride) about 100 samples across.
+CountSpread latticeCountSpread(const DeepGpuScene& gpu, const CountTarget& scratch);
+
+// That lattice's stride for a picture of width x height: the viewer's 8
+// at 800 x 800, larger for larger pictures, smaller where fewer than
+// latticeSamples would remain.
+constexpr long latticeSamples = 10000;
+int latticeStride(int width, int height);
+
+// The same samples taken from a whole picture's counts (rows from the bottom).
+CountSpread latticeSpreadOf(const std::vector<float>& counts, int width, int height);
 
 // The smallest escaping count on the picture's border (a huge value when
 // none escapes there), drawn piece by piece through `scratch`.

@@ -83,14 +83,12 @@ double borderLeast(const CountTarget& counts)
 }
 
 // A keyframe's counts coloured as a picture of them would be, at the frame's mapping.
-void colourKeyframe(MovieGl& gl, const CountTarget& counts, const ColourTarget& into, int limit, double mu0)
+void colourKeyframe(MovieGl& gl, const CountTarget& counts, const ColourTarget& into, const ColourRange& range)
 {
     glBindFramebuffer(GL_FRAMEBUFFER, into.framebuffer);
     ColourFrame frame;
     frame.counts = &counts;
-    frame.limit = limit;
-    frame.offset = mu0;
-    frame.done[3] = counts.height;
+    frame.range = range;
     drawColours(colourProgram(gl.programs), gl.table, frame, counts.width, counts.height);
 }
 
@@ -155,11 +153,11 @@ double frameBorderMinimum(MovieGl& gl, const KeyframePlace& inner, const Keyfram
     return borderLeast(gl.frameCounts);
 }
 
-void drawFrame(MovieGl& gl, const KeyframePlace& inner, const KeyframePlace& outer, int limit, double mu0,
+void drawFrame(MovieGl& gl, const KeyframePlace& inner, const KeyframePlace& outer, const ColourRange& range,
                std::vector<unsigned char>& rgb)
 {
-    colourKeyframe(gl, *inner.counts, gl.keyColours[0], limit, mu0);
-    colourKeyframe(gl, *outer.counts, gl.keyColours[1], limit, mu0);
+    colourKeyframe(gl, *inner.counts, gl.keyColours[0], range);
+    colourKeyframe(gl, *outer.counts, gl.keyColours[1], range);
     glBindFramebuffer(GL_FRAMEBUFFER, gl.frame->framebuffer);
     resample(gl, inner, gl.keyColours[0].texture, outer, gl.keyColours[1].texture, true);
     const int w = gl.width, h = gl.height;

@@ -56,7 +56,6 @@ struct KeyframePlace {
 // value when none escapes there).
 double frameBorderMinimum(MovieGl& gl, const KeyframePlace& inner, const KeyframePlace& outer);
 
-// The frame from the two keyframes coloured at `limit` and `mu0`: RGB, the
-// top row first.
-void drawFrame(MovieGl& gl, const KeyframePlace& inner, const KeyframePlace& outer, int limit, double mu0,
+// The frame from the two keyframes coloured at `range`: RGB, the top row first.
+void drawFrame(MovieGl& gl, const KeyframePlace& inner, const KeyframePlace& outer, const ColourRange& range,
                std::vector<unsigned char>& rgb);

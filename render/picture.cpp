@@ -6,7 +6,7 @@
 //
 // Float views are drawn by the viewer's float programs, deep ones by
 // perturbation, as the viewer decides between them; the colour table is
-// the one each path reads, with mu0 from the whole picture's border.
+// the one each path reads, with the colour range of the whole picture.
 #include "render/picture.h"
 #include "deep/colour_depth.h"
 #include "render/deep_pass.h"
@@ -36,7 +36,7 @@ struct Painter {
     DeepPrograms programs;
     DeepGpuScene gpu;
     CountTarget counts;
-    double mu0 = 0;
+    ColourRange range;
     int partRows = 0;  // the band height, carried from tile to tile
     // both
     GLuint table = 0;
@@ -79,9 +79,7 @@ void paintTile(Painter& p, int x, int y, int w, int h, const PartDone& done)
     glBindFramebuffer(GL_FRAMEBUFFER, GLuint(framebuffer));
     ColourFrame frame;
     frame.counts = &p.counts;
-    frame.limit = p.gpu.scene.limit;
-    frame.offset = p.mu0;
-    frame.done[3] = h;
+    frame.range = p.range;
     drawColours(colourProgram(p.programs), p.table, frame, w, h);
 }
 
@@ -116,7 +114,10 @@ bool prepareDeep(const PictureRequest& r, const DeepView& view, const Tiles& til
     if (!uploadScene(p.programs, p.gpu) || !colourProgram(p.programs))
         return error = "die Programme des Tiefenzooms lassen sich nicht bauen", false;
     if (!resizeTarget(p.counts, tiles.width, tiles.height)) return error = "kein Framebuffer f\xC3\xBCr Z\xC3\xA4hlwerte", false;
-    p.mu0 = colourOffset(borderMinimum(p.gpu, p.counts));
+    // The viewer's mapping: mu0 from the border, mu1 from a coarse lattice.
+    const double muMin = borderMinimum(p.gpu, p.counts);
+    const CountSpread spread = needsCountSample(muMin) ? latticeCountSpread(p.gpu, p.counts) : CountSpread{};
+    p.range = colourRange(muMin, p.gpu.scene.limit, spread);
     uploadColourTexture(p.table, r.table);
     return true;
 }

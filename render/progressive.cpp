@@ -1,9 +1,9 @@
 #include "render/progressive.h"
-#include "deep/colour_depth.h"
 
 #include <algorithm>
 #include <chrono>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -15,14 +15,10 @@ double since(Clock::time_point start)
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
 }
 
-bool same(const Big& a, const Big& b)
+bool sameFractal(const DeepRequest& a, const DeepRequest& b)
 {
-    return mpfr_equal_p(a.v, b.v) != 0;
-}
-
-bool sameView(const DeepView& a, const DeepView& b)
-{
-    return same(a.left, b.left) && same(a.right, b.right) && same(a.bottom, b.bottom) && same(a.top, b.top);
+    return a.julia == b.julia && a.width == b.width && a.height == b.height &&
+           (!a.julia || (sameValue(a.constantRe, b.constantRe) && sameValue(a.constantIm, b.constantIm)));
 }
 
 // (to - from) / unit, where the difference needs the bounds' precision and
@@ -34,8 +30,8 @@ double offsetIn(const Big& to, const Big& from, FloatExp unit)
     return toDouble(floatExpOf(d) / unit);
 }
 
-// Where the finished picture lies in the new one: previous pixel = new
-// pixel * scale + offset, per axis.
+// Where the last picture lies in the new one: previous pixel = new pixel *
+// scale + offset, per axis.
 void placePrevious(ProgressivePicture& p, const DeepRequest& r)
 {
     const DeepView& old = p.previousView;
@@ -46,80 +42,99 @@ void placePrevious(ProgressivePicture& p, const DeepRequest& r)
     p.previousOffset[1] = offsetIn(r.view.bottom, old.bottom, oldH);
 }
 
-// Draws the target's pixels [x, x + w) x [y, y + h) and waits for them.
-void drawPart(ProgressivePicture& p, int x, int y, int w, int h)
-{
-    drawSceneCounts(p.gpu, p.targets[p.current], TargetPlace{0, 0}, x, y, w, h);
-    glFinish();
-}
-
-// The border in pieces of up to 256 pixels: the top row, the bottom row,
-// the left and the right column. False once every piece is drawn.
-bool borderPiece(ProgressivePicture& p, int piece, int& x, int& y, int& w, int& h)
-{
-    const int W = p.request.width, H = p.request.height, across = (W + 255) / 256, down = (H + 255) / 256;
-    if (piece < 2 * across) {
-        x = (piece % across) * 256, y = piece < across ? H - 1 : 0, w = std::min(256, W - x), h = 1;
-        return true;
-    }
-    piece -= 2 * across;
-    if (piece >= 2 * down) return false;
-    y = (piece % down) * 256, x = piece < down ? 0 : W - 1, h = std::min(256, H - y), w = 1;
-    return true;
-}
-
-void advanceBorder(ProgressivePicture& p, Clock::time_point start, double budgetMs)
-{
-    int x, y, w, h;
-    while (since(start) < budgetMs && borderPiece(p, p.borderPiece, x, y, w, h)) {
-        drawPart(p, x, y, w, h);
-        std::vector<float> counts(static_cast<size_t>(w) * static_cast<size_t>(h));
-        readCounts(p.targets[p.current], x, y, w, h, counts.data());
-        for (float c : counts)
-            if (c >= 0) p.borderLeast = std::min(p.borderLeast, double(c));
-        ++p.borderPiece;
-    }
-    if (borderPiece(p, p.borderPiece, x, y, w, h)) return;
-    p.mu0 = colourOffset(p.borderLeast);
-    p.stage = ProgressivePicture::Stage::rows;
-    p.bandTop = p.request.height;
-    p.column = 0;
-}
-
-constexpr int band = 16;
 // llvmpipe hands a draw's 64 x 64 tiles to its threads, one per core: a
 // piece narrower than a tile per core leaves cores idle.
 const int pieceColumns = 64 * int(std::max(1u, std::thread::hardware_concurrency()));
+// The smallest part the schedule plans inside a lattice (16 rows of a
+// piece): a round begins another part only where that still fits.
+const long fewestSamples = 16L * pieceColumns;
 
-int bandHeight(const ProgressivePicture& p)
+bool sized(const ProgressivePicture& p, int width, int height)
 {
-    return std::min(band, p.bandTop);
+    for (const PictureTarget& t : p.targets)
+        if (!t.depth || t.counts.width != width || t.counts.height != height) return false;
+    return p.samples.width == width && p.samples.height == height;
 }
 
-// One part: as many whole bands as the budget left allows, or, where one
-// band would take longer, a piece of the current band, in tiles' columns.
-void bandsPart(ProgressivePicture& p, double leftMs)
+void resize(ProgressivePicture& p, int width, int height)
 {
-    const int W = p.request.width, h = bandHeight(p);
-    const long pixels = std::max(long(band) * band, long(leftMs / p.msPerPixel));
+    for (PictureTarget& t : p.targets) resizePictureTarget(t, width, height);
+    resizeTarget(p.samples, width, height);
+    p.previousValid = false;
+}
+
+// Draws a part compactly, learns its counts and puts them into the picture.
+void drawPart(ProgressivePicture& p, const Part& part)
+{
     const auto start = Clock::now();
-    long drawn;
-    if (p.column > 0 || pixels < long(W) * h) {
-        const int w = std::min<int>(W - p.column, std::max<long>(pieceColumns, pixels / h / 64 * 64));
-        drawPart(p, p.column, p.bandTop - h, w, h);
-        drawn = long(w) * h;
-        p.column += w;
-        if (p.column == W) p.bandTop -= h, p.column = 0;
-    } else {
-        const int rows = int(std::min<long>(p.bandTop, std::max<long>(h, pixels / W / band * band)));
-        drawPart(p, 0, p.bandTop - rows, W, rows);
-        drawn = long(rows) * W;
-        p.bandTop -= rows;
+    drawSceneCounts(p.gpu, p.samples, TargetPlace{part.firstX(), part.firstY(), part.lattice.step}, 0, 0, part.columns,
+                    part.rows);
+    std::vector<float> counts(size_t(part.samples()));
+    readCounts(p.samples, 0, 0, part.columns, part.rows, counts.data());
+    storePart(p.grid, part, counts.data());
+    // A part may cross samples known before (a border band through a moved
+    // coarse lattice): they keep their first counts, which their blocks
+    // show. Drawn against another reference, a count can differ in its
+    // last bits, and a pixel would then show two values.
+    const std::vector<float> known = partCounts(p.grid, part);
+    if (known != counts) uploadSamples(p.samples, part, known.data());
+    splatPart(splatProgram(p.programs), p.samples, p.targets[p.current], part);
+    const PixelRect r = partReach(part, p.grid.width, p.grid.height);
+    PixelRect& d = p.dirty;
+    d = d.x1 > d.x0 ? PixelRect{std::min(d.x0, r.x0), std::min(d.y0, r.y0), std::max(d.x1, r.x1), std::max(d.y1, r.y1)} : r;
+    p.drawnSamples += part.samples();
+    // Recent parts weigh most: cost moves with the picture's region.
+    const double measured = std::max(since(start) / double(part.samples()), 1e-6);
+    p.msPerPixel = 0.5 * p.msPerPixel + 0.5 * measured;
+}
+
+// Puts every sample of a pass into the picture again: those it did not
+// draw itself (kept from before a move; the coarse pass's first drawn ones,
+// whose blocks stood in for them) fill their blocks where the drawn
+// samples' reach stood in.
+void splatWholePass(ProgressivePicture& p, int pass)
+{
+    const Lattice l = passLattice(p.grid, pass);
+    const Part all{pass, l, 0, 0, l.columns, l.rows};
+    if (all.samples() == 0) return;
+    uploadSamples(p.samples, all, partCounts(p.grid, all).data());
+    splatPart(splatProgram(p.programs), p.samples, p.targets[p.current], all);
+    p.recolourAll = true;
+}
+
+// A finished coarse pass: every 8th pixel is known, and with it the range
+// of the picture's counts. Here the picture's mapping takes what its counts
+// say once, so that refinement never shifts its colours; until the border
+// gives mu0, the smallest coarse count stands in for the border's. The
+// last picture's mapping stands in until then.
+void coarsePassDone(ProgressivePicture& p)
+{
+    const std::vector<float> coarse = coarseCounts(p.grid);
+    p.spread = countSpread(coarse);
+    p.muMin = escapingQuantile(coarse, 0);
+    p.range = colourRange(p.muMin, p.gpu.scene.limit, p.spread);
+    splatWholePass(p, coarsePass);
+    ++p.milestones;
+}
+
+// The border gives mu0, for good.
+void borderDone(ProgressivePicture& p)
+{
+    p.muMin = knownBorderMinimum(p.grid);
+    p.range = colourRange(p.muMin, p.gpu.scene.limit, p.spread);
+    p.recolourAll = true;
+    ++p.milestones;
+}
+
+// Each pass the cursor has moved past since the last call.
+void noteProgress(ProgressivePicture& p)
+{
+    for (; p.passesDone < p.cursor.pass; ++p.passesDone) {
+        const int pass = p.passesDone;
+        if (pass == coarsePass) coarsePassDone(p);
+        if (pass == firstFinePass - 1) borderDone(p);
+        if (pass >= firstFinePass && p.kept && passLattice(p.grid, pass).block > 1) splatWholePass(p, pass);
     }
-    // Recent parts weigh most: cost moves with the picture's region; a
-    // dearer part is believed at once, a cheaper one halfway.
-    const double measured = std::max(since(start) / double(drawn), 1e-6);
-    p.msPerPixel = std::max(measured, 0.5 * p.msPerPixel + 0.5 * measured);
 }
 
 bool takeScene(ProgressivePicture& p)
@@ -128,13 +143,12 @@ bool takeScene(ProgressivePicture& p)
     const bool ok = p.job->ok;
     if (ok) p.gpu.scene = std::move(p.job->scene);
     p.job.reset();
-    if (!ok || !uploadScene(p.programs, p.gpu) || !colourProgram(p.programs)) {
+    if (!ok || !uploadScene(p.programs, p.gpu) || !colourProgram(p.programs) || !splatProgram(p.programs)) {
         p.stage = ProgressivePicture::Stage::none;  // nothing to draw: the view is too deep
         return false;
     }
-    p.stage = ProgressivePicture::Stage::border;
-    p.borderPiece = 0;
-    p.borderLeast = 1e300;
+    if (!(p.range.mu1 > p.range.mu0)) p.range = ColourRange{0, double(p.gpu.scene.limit)};
+    p.stage = ProgressivePicture::Stage::drawing;
     return true;
 }
 
@@ -142,27 +156,39 @@ bool takeScene(ProgressivePicture& p)
 
 bool drawsRequest(const ProgressivePicture& p, const DeepRequest& r)
 {
-    const DeepRequest& q = p.request;
-    return q.julia == r.julia && q.width == r.width &&
-           q.height == r.height && sameView(q.view, r.view) &&
-           (!r.julia || (same(q.constantRe, r.constantRe) && same(q.constantIm, r.constantIm)));
+    return sameFractal(p.request, r) && sameBounds(p.request.view, r.view);
 }
 
 void startPicture(ProgressivePicture& p, const DeepRequest& r)
 {
     if (p.job) p.job->cancel = true;
-    const bool resized = p.targets[0].width != r.width || p.targets[0].height != r.height;
-    if (p.stage == ProgressivePicture::Stage::finished && !resized) {
-        p.previousValid = true;
-        p.previousView = p.request.view;
-        p.previousLimit = p.gpu.scene.limit;
-        p.previousMu0 = p.mu0;
-        p.current = 1 - p.current;
+    long dx = 0, dy = 0;
+    const bool keep = sized(p, r.width, r.height) && p.stage != ProgressivePicture::Stage::none &&
+                      sameFractal(p.request, r) && wholePixelsApart(p.request.view, r.view, r.width, r.height, dx, dy);
+    if (keep) {
+        // The content moves the other way than the view.
+        shiftPictureTarget(p.targets[p.current], p.targets[p.spare], int(-dx), int(-dy));
+        std::swap(p.current, p.spare);
+        shiftGrid(p.grid, int(-dx), int(-dy));
+        p.kept = true;
+    } else {
+        if (sized(p, r.width, r.height) && p.passesDone > coarsePass) {
+            p.previousValid = true;
+            p.previousView = p.request.view;
+            p.previousRange = p.range;
+            std::swap(p.current, p.last);
+        }
+        if (!sized(p, r.width, r.height)) resize(p, r.width, r.height);
+        clearPictureTarget(p.targets[p.current]);
+        resetGrid(p.grid, r.width, r.height);
+        p.kept = false;
     }
-    if (resized) p.previousValid = false;
-    for (CountTarget& t : p.targets) resizeTarget(t, r.width, r.height);
     p.request = r;
     if (p.previousValid) placePrevious(p, r);
+    p.cursor = ScheduleCursor{};
+    p.passesDone = 0;
+    p.recolourAll = true;
+    p.drawnSamples = 0;
     p.job = startSceneJob(r);
     p.stage = ProgressivePicture::Stage::scene;
 }
@@ -171,17 +197,19 @@ bool advancePicture(ProgressivePicture& p, double budgetMs)
 {
     const auto start = Clock::now();
     if (p.stage == ProgressivePicture::Stage::scene && !takeScene(p)) return p.stage == ProgressivePicture::Stage::scene;
-    if (p.stage == ProgressivePicture::Stage::border) advanceBorder(p, start, budgetMs);
     // A part begins only where the smallest one still fits the budget (the
     // first of a round always: the picture must move on).
-    const double smallestPart = double(pieceColumns) * band * p.msPerPixel;
-    for (bool first = true; p.stage == ProgressivePicture::Stage::rows && (first || since(start) + smallestPart < budgetMs);
+    for (bool first = true; p.stage == ProgressivePicture::Stage::drawing &&
+                            (first || since(start) + fewestSamples * p.msPerPixel < budgetMs);
          first = false) {
-        bandsPart(p, budgetMs - since(start));
-        if (p.bandTop <= 0) p.stage = ProgressivePicture::Stage::finished;
+        const long most = std::max(fewestSamples, long((budgetMs - since(start)) / p.msPerPixel));
+        Part part;
+        if (nextPart(p.grid, p.cursor, most, pieceColumns, part)) drawPart(p, part);
+        const bool more = skipKnown(p.grid, p.cursor);
+        noteProgress(p);
+        if (!more) p.stage = ProgressivePicture::Stage::finished;
     }
-    return p.stage == ProgressivePicture::Stage::scene || p.stage == ProgressivePicture::Stage::border ||
-           p.stage == ProgressivePicture::Stage::rows;
+    return p.stage == ProgressivePicture::Stage::scene || p.stage == ProgressivePicture::Stage::drawing;
 }
 
 bool waitingForScene(const ProgressivePicture& p)
@@ -194,27 +222,44 @@ bool pictureFinished(const ProgressivePicture& p)
     return p.stage == ProgressivePicture::Stage::finished;
 }
 
-void showPicture(ProgressivePicture& p, GLuint table, int width, int height)
+bool showDue(const ProgressivePicture& p, ShowState& s, bool asked)
+{
+    const auto now = Clock::now();
+    if (!asked && s.milestones == p.milestones && !pictureFinished(p) &&
+        std::chrono::duration<double, std::milli>(now - s.at).count() < showEveryMs)
+        return false;
+    s.milestones = p.milestones;
+    s.at = now;
+    return true;
+}
+
+void showPicture(ProgressivePicture& p, GLuint table, int width, int height, bool recolour)
 {
     const GLuint program = colourProgram(p.programs);
-    if (!program || !p.targets[p.current].texture) return;
+    if (!program || !p.targets[p.current].counts.texture) return;
     ColourFrame frame;
-    frame.counts = &p.targets[p.current];
-    frame.limit = p.gpu.scene.limit;
-    frame.offset = p.mu0;
-    const int H = p.request.height;
-    if (p.stage == ProgressivePicture::Stage::finished) frame.done[3] = H;
-    if (p.stage == ProgressivePicture::Stage::rows) {
-        frame.done[0] = p.bandTop, frame.done[1] = p.bandTop - bandHeight(p), frame.done[2] = p.column, frame.done[3] = H;
-    }
+    frame.counts = &p.targets[p.current].counts;
+    frame.range = p.range;
     if (p.previousValid) {
-        frame.previous = &p.targets[1 - p.current];
-        frame.previousLimit = p.previousLimit;
-        frame.previousOffset0 = p.previousMu0;
+        frame.previous = &p.targets[p.last].counts;
+        frame.previousRange = p.previousRange;
         std::copy_n(p.previousScale, 2, frame.previousScale);
         std::copy_n(p.previousOffset, 2, frame.previousOffset);
     }
-    drawColours(program, table, frame, width, height);
+    GLint window = 0;
+    glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &window);
+    const bool resized = p.colours.width != width || p.colours.height != height;
+    if (!resizeTarget(p.colours, width, height, GL_RGBA8)) return drawColours(program, table, frame, width, height);
+    const PixelRect r = recolour || resized || p.recolourAll ? PixelRect{0, 0, width, height} : p.dirty;
+    if (r.x1 > r.x0 && r.y1 > r.y0) {
+        const int area[4] = {r.x0, r.y0, r.x1 - r.x0, r.y1 - r.y0};
+        std::copy_n(area, 4, frame.area);
+        glBindFramebuffer(GL_FRAMEBUFFER, p.colours.framebuffer);
+        drawColours(program, table, frame, width, height);
+    }
+    copyColoursOut(p.colours, window);
+    p.dirty = PixelRect{};
+    p.recolourAll = false;
 }
 
 void releasePicture(ProgressivePicture& p)
@@ -222,6 +267,8 @@ void releasePicture(ProgressivePicture& p)
     if (p.job) p.job->cancel = true;
     p.job.reset();
     releaseScene(p.gpu);
-    for (CountTarget& t : p.targets) releaseTarget(t);
+    for (PictureTarget& t : p.targets) releasePictureTarget(t);
+    releaseTarget(p.samples);
+    releaseTarget(p.colours);
     p.stage = ProgressivePicture::Stage::none;
 }

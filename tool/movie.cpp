@@ -25,6 +25,7 @@ namespace {
 struct HeldKeyframe {
     int index = -1;
     CountTarget counts;
+    CountSpread spread;  // what its counts say, as a picture's coarse samples
 };
 
 struct Movie {
@@ -39,7 +40,7 @@ struct Movie {
     bool haveReferences = false;
     ReferenceOrbit references[2];
     HeldKeyframe held[2];
-    ColourMapping mapping;         // the last frame's
+    ColourRange mapping;           // the last frame's
     int partRows = 0, loaded = 0, drawn = 0, needed = 0;
     ProgressMeter meter;
     std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
@@ -112,6 +113,7 @@ bool drawNew(Movie& m, HeldKeyframe& k, const std::function<void(double)>& share
               drawKeyframe(m.gl, gpu, k.counts, m.partRows, [&](double n) { share((pixels += n) / all); }, *counts);
     releaseScene(gpu);
     if (!ok) return error = "ein Schl\xC3\xBCsselbild l\xC3\xA4sst sich nicht zeichnen", false;
+    k.spread = latticeSpreadOf(*counts, m.plan.keyWidth, m.plan.keyHeight);
     ++m.drawn;
     const KeyframeStore store = m.store;
     const int index = k.index, w = m.plan.keyWidth, h = m.plan.keyHeight;
@@ -129,6 +131,7 @@ HeldKeyframe* keyframe(Movie& m, int index, int keep, const std::function<void(d
     std::vector<float> counts;
     if (loadKeyframe(m.store, index, m.plan.keyWidth, m.plan.keyHeight, counts)) {
         ++m.loaded;
+        k.spread = latticeSpreadOf(counts, m.plan.keyWidth, m.plan.keyHeight);
         if (uploadKeyframe(k.counts, m.plan.keyWidth, m.plan.keyHeight, counts)) return &k;
         return error = "ein Schl\xC3\xBCsselbild l\xC3\xA4sst sich nicht laden", nullptr;
     }
@@ -151,6 +154,34 @@ int framesUnlocked(const MoviePlan& plan, int frame)
     return next - frame;
 }
 
+// A frame that single precision draws takes the range a float view's
+// picture rendered alone has (its border and a grid of orbits in double).
+bool floatFrameRange(const Movie& m, int frame, ColourRange& range)
+{
+    const double log2Extent = frameLog2Extent(m.plan, frame);
+    if (log2Extent < -60 || m.request->limit > 0) return false;
+    const PictureRequest& r = *m.request;
+    Location at = r.location;
+    at.extent = Big(std::exp2(log2Extent), 64);
+    const int w = m.plan.frameWidth, h = m.plan.frameHeight;
+    float left, right, bottom, top;
+    roundToFloat(viewAt(at, w, h), left, right, bottom, top);
+    const float cr = r.constantRe.toFloat(), ci = r.constantIm.toFloat();
+    if (!floatResolvesView(left, right, bottom, top, w, h, r.julia, cr, ci)) return false;
+    range = floatColourRange(left, right, bottom, top, w, h, r.julia, cr, ci);
+    return true;
+}
+
+// The frame's range by the rule of a picture of its view: mu0 from its own
+// border, the rest from its keyframes' counts.
+ColourRange frameRange(const Movie& m, int frame, const HeldKeyframe& inner, const HeldKeyframe& outer, double least)
+{
+    ColourRange range;
+    if (floatFrameRange(m, frame, range)) return range;
+    const CountSpread spread = frameSpread(inner.spread, outer.spread, frameSource(m.plan, frame).within);
+    return colourRange(least, frameLimit(m.plan, frame, m.request->limit), spread);
+}
+
 bool drawFrameAt(Movie& m, int frame, std::string& error)
 {
     const FrameSource s = frameSource(m.plan, frame);
@@ -163,10 +194,9 @@ bool drawFrameAt(Movie& m, int frame, std::string& error)
     if (!inner) return false;
     const KeyframePlace innerPlace = placeOf(m, frame, *inner), outerPlace = placeOf(m, frame, *outer);
     const double least = frameBorderMinimum(m.gl, innerPlace, outerPlace);
-    const ColourMapping rule{colourOffset(least), double(frameLimit(m.plan, frame, m.request->limit))};
-    m.mapping = smoothMapping(m.plan, frame, m.mapping, rule);
+    m.mapping = smoothMapping(m.plan, frame, m.mapping, frameRange(m, frame, *inner, *outer, least));
     auto rgb = std::make_shared<std::vector<unsigned char>>();
-    drawFrame(m.gl, innerPlace, outerPlace, int(m.mapping.limit), m.mapping.mu0, *rgb);
+    drawFrame(m.gl, innerPlace, outerPlace, m.mapping, *rgb);
     MovieOutput* output = &m.output;
     showProgress(m.meter, double(frame + 1) / m.plan.frames, secondsSince(m.start));
     return handOver(m.writer, [=](std::string& e) { return writeMovieFrame(*output, *rgb, e); }, rgb->size()) ||

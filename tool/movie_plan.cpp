@@ -80,11 +80,32 @@ double mu0Pace(const MoviePlan& p, int frame)
     return 4 * 128 * step + 1;
 }
 
-ColourMapping smoothMapping(const MoviePlan& p, int frame, const ColourMapping& before, const ColourMapping& rule)
+CountSpread frameSpread(const CountSpread& inner, const CountSpread& outer, double within)
+{
+    const auto between = [within](double a, double b) {
+        if (!(a < 1e299)) return b;
+        if (!(b < 1e299)) return a;
+        return a + (b - a) * std::clamp(within, 0.0, 1.0);
+    };
+    return CountSpread{between(inner.middle, outer.middle), between(inner.top, outer.top)};
+}
+
+double bendPace(const MoviePlan& p, int frame)
+{
+    const double step = frame > 0 ? std::fabs(frameLog2Extent(p, frame) - frameLog2Extent(p, frame - 1)) : 0;
+    return 1.1 * std::exp2(2 * step);
+}
+
+ColourRange smoothMapping(const MoviePlan& p, int frame, const ColourRange& before, const ColourRange& rule)
 {
     if (frame == 0) return rule;
     const double pace = mu0Pace(p, frame);
-    return ColourMapping{std::clamp(rule.mu0, before.mu0 - pace, before.mu0 + pace), rule.limit};
+    ColourRange r;
+    r.mu0 = std::clamp(rule.mu0, before.mu0 - pace, before.mu0 + pace);
+    r.mu1 = std::max(std::clamp(rule.mu1, before.mu1 - pace, before.mu1 + pace), r.mu0 + 1);
+    const double factor = bendPace(p, frame);
+    r.bend = std::clamp(rule.bend, before.bend / factor, before.bend * factor);
+    return r;
 }
 
 int keyframeLimit(const MoviePlan& p, int keyframe, int given)

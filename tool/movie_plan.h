@@ -16,6 +16,8 @@
 // keyframes' own extents are exact powers of two times E_min, in MPFR.
 #pragma once
 
+#include "deep/colour_depth.h"
+
 #include <vector>
 
 struct MoviePlan {
@@ -56,16 +58,14 @@ SampleMap sampleMap(const MoviePlan& plan, int frame, int keyframe);
 // The keyframes in the order the frames first need them.
 std::vector<int> keyframeOrder(const MoviePlan& plan);
 
-// What a per-picture rule sets of a picture's colours: mu0 from the
-// smallest count on its border, the limit from its sample size. A frame
-// gets both by the rules of a picture of its view (mu0 from its own border
-// samples, made from the keyframes like the rest of it), and then mu0 is
-// held to a pace: where the border's smallest count jumps (a thin feature
-// entering or leaving it), mu0 follows over several frames.
-struct ColourMapping {
-    double mu0 = 0;    // the count at the table's left end
-    double limit = 0;  // the iteration limit, the table's right end
-};
+// A frame's colours follow the rules of a picture of its view
+// (deep/colour_depth.h's ColourRange: mu0 from the smallest count on its
+// border, mu1 and the curve from its coarse samples and its limit), taken
+// from its own samples, made from the keyframes like the rest of it. Then
+// mu0 and mu1 are held to a pace and the curve to a factor: where the
+// border's smallest count jumps (a thin feature entering or leaving it),
+// or a feature brings the top of the counts with it, the colours follow
+// over several frames.
 
 // log2 of a frame's sample side, the limit rule's footprint.
 double frameFootprint(const MoviePlan& plan, int frame);
@@ -76,9 +76,22 @@ double frameFootprint(const MoviePlan& plan, int frame);
 // about as the limit does, so an even zoom never meets this bound.
 double mu0Pace(const MoviePlan& plan, int frame);
 
+// What a frame's counts say, between those of its inner keyframe (a
+// picture of the inner extent, sampled as the render tool samples one) and
+// its outer one, linearly in log2 of the extent (`within`): counts near the
+// set grow about linearly with depth, and a frame's own few samples would
+// add noise where the keyframes' are a picture's own.
+CountSpread frameSpread(const CountSpread& inner, const CountSpread& outer, double within);
+
+// The most the curve's count scale may change from one frame to the next,
+// as a factor: 1.1, and four times more for every octave the frame zooms
+// (the curve follows the median of the counts, which moves with the view
+// as a picture's content changes).
+double bendPace(const MoviePlan& plan, int frame);
+
 // Frame `frame`'s mapping from its picture rule's `rule`, after the mapping
-// of the frame before it (frame 0 keeps its rule's).
-ColourMapping smoothMapping(const MoviePlan& plan, int frame, const ColourMapping& before, const ColourMapping& rule);
+// of the frame before it (frame 0 keeps its rule's). mu1 keeps above mu0.
+ColourRange smoothMapping(const MoviePlan& plan, int frame, const ColourRange& before, const ColourRange& rule);
 
 // The limit keyframe j is iterated to: that of the deepest frame it serves
 // (frames down to half its extent take their outer parts from it), or

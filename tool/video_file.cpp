@@ -74,7 +74,7 @@ bool startCodec(VideoFile* v, int width, int height, double fps)
     v->codec->time_base = av_inv_q(v->codec->framerate);
     if (v->format->oformat->flags & AVFMT_GLOBALHEADER) v->codec->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     av_opt_set(v->codec->priv_data, "preset", "fast", 0);
-    av_opt_set(v->codec->priv_data, "crf", "18", 0);
+    av_opt_set(v->codec->priv_data, "crf", "16", 0);
     if (avcodec_open2(v->codec, h264, nullptr) < 0) return false;
     v->stream = avformat_new_stream(v->format, nullptr);
     if (!v->stream || avcodec_parameters_from_context(v->stream->codecpar, v->codec) < 0) return false;

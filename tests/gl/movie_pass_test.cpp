@@ -123,11 +123,11 @@ TEST_F(MoviePasses, AKeyframePutBackMakesTheFrameItMadeDrawn)
     ASSERT_TRUE(drawKeyframe(gl, gpu, keys[0], rows, nullptr, drawnCounts));
     releaseScene(gpu);
     std::vector<unsigned char> drawn, again;
-    drawFrame(gl, place(4, 0), place(4, 0), 3000, 10, drawn);
+    drawFrame(gl, place(4, 0), place(4, 0), ColourRange{10, 3000, 1}, drawn);
     ASSERT_TRUE(uploadKeyframe(keys[1], plan.keyWidth, plan.keyHeight, drawnCounts));
     KeyframePlace back = place(4, 0);
     back.counts = &keys[1];
-    drawFrame(gl, back, back, 3000, 10, again);
+    drawFrame(gl, back, back, ColourRange{10, 3000, 1}, again);
     EXPECT_EQ(drawn.size(), size_t(40 * 30 * 3));
     EXPECT_TRUE(drawn == again);
     const KeyframePlace self = place(4, 0);

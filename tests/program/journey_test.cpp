@@ -45,7 +45,7 @@ TEST(Journey, EditSaveLoadAndSavePicturesOnADesktop)
     x.wheel(true);
     hover(x, m, 360, 390);
     x.click(1);
-    auto showsJulia = [&](const std::string& name) { return shows(x, j, withEditor(julia(), colours), name); };
+    auto showsJulia = [&](const std::string& name) { return shows(x, program, j, withEditor(julia(), colours), name); };
     // Column 200, far from every point: the background menu's "add".
     ASSERT_TRUE(chooseFromMenu(x, program, j, 200, markerRow, 3, 0, byDrag));
     colours.addPoint(columnX(200), 1, 1, 1);
@@ -56,7 +56,7 @@ TEST(Journey, EditSaveLoadAndSavePicturesOnADesktop)
     colours.rebuild();
     EXPECT_TRUE(showsJulia("recoloured-point"));
     ASSERT_TRUE(chooseFromMenu(x, program, j, 35, markerRow, 2, 0));
-    ASSERT_TRUE(waitFor([&] { return zenity.calls().size() == 2; }, stepTimeout));
+    ASSERT_TRUE(program.settles([&] { return zenity.calls().size() == 2; }));
     // "Kontrollpunkt löschen" on the white point.
     ASSERT_TRUE(chooseFromMenu(x, program, j, 200, markerRow, 2, 1));
     colours.removePoint(2);
@@ -68,10 +68,10 @@ TEST(Journey, EditSaveLoadAndSavePicturesOnADesktop)
     EXPECT_TRUE(program.waitForOutput("- Saving file '" + files.file("julia.tfc") + "'...- File saved."));
     ASSERT_TRUE(chooseFromMenu(x, program, m, 300, markerRow, 3, 1));
     EXPECT_TRUE(program.waitForOutput("- Loading file '" + files.file("julia.tfc") + "'...- File loaded."));
-    EXPECT_TRUE(shows(x, m, withEditor(renderMandelbrot(mandelbrotView, colours.colourTable), colours),
+    EXPECT_TRUE(shows(x, program, m, withEditor(renderMandelbrot(mandelbrotView, colours.colourTable), colours),
                       "mandelbrot-with-julia-colours"));
     ASSERT_TRUE(chooseFromMenu(x, program, m, 150, markerRow, 3, 1));
-    EXPECT_TRUE(shows(x, m, withEditor(renderMandelbrot(mandelbrotView, grey.colourTable), grey), "grey"));
+    EXPECT_TRUE(shows(x, program, m, withEditor(renderMandelbrot(mandelbrotView, grey.colourTable), grey), "grey"));
     EXPECT_TRUE(showsJulia("julia-after-it-all"));
     ASSERT_TRUE(program.idle());
     const Image mandelbrotShown = x.capture(m), juliaShown = x.capture(j);
@@ -79,7 +79,7 @@ TEST(Journey, EditSaveLoadAndSavePicturesOnADesktop)
     // A saved picture: the window's very pixels, but the fractal under the editor.
     auto expectSaved = [&](WindowId w, const std::string& file, const Image& shown, const Image& fractal) {
         ASSERT_TRUE(chooseFromMenu(x, program, w, 400, 400, 2, 0, byDrag));
-        ASSERT_TRUE(waitFor([&] { return std::filesystem::exists(file); }, stepTimeout)) << program.output();
+        ASSERT_TRUE(program.settles([&] { return std::filesystem::exists(file); })) << program.output();
         Expected e{shown, std::vector<std::uint8_t>(shown.rgb.size() / 3, 1)};
         for (int y = 0; y < editorBottom; ++y) {
             std::copy_n(fractal.at(0, y), editorRight * 3, e.picture.at(0, y));
@@ -92,7 +92,7 @@ TEST(Journey, EditSaveLoadAndSavePicturesOnADesktop)
     expectSaved(m, files.file("mandelbrot.tif"), mandelbrotShown, renderMandelbrot(mandelbrotView, grey.colourTable));
     expectSaved(j, files.file("julia-1.tif"), juliaShown, julia());
     // Saving draws nothing new into either window.
-    EXPECT_TRUE(waitFor([&] { return x.capture(m) == mandelbrotShown && x.capture(j) == juliaShown; }, stepTimeout));
+    EXPECT_TRUE(program.settles([&] { return x.capture(m) == mandelbrotShown && x.capture(j) == juliaShown; }));
     // Cancelled in one window, impossible in the other.
     ASSERT_TRUE(chooseFromMenu(x, program, m, 400, 400, 2, 0));
     ASSERT_TRUE(chooseFromMenu(x, program, j, 400, 400, 2, 0));
@@ -103,7 +103,7 @@ TEST(Journey, EditSaveLoadAndSavePicturesOnADesktop)
     ASSERT_TRUE(openMenu(x, program, m, 400, 400, 2, menu));
     x.movePointer(menu.frame.centreX(), menu.frame.y + menu.frame.height + 8);
     x.click(2);
-    ASSERT_TRUE(closes(x, menu)) << "a press below the menu left it open";
+    ASSERT_TRUE(closes(x, program, menu)) << "a press below the menu left it open";
     pause(0.5);
     EXPECT_TRUE(program.running() && zenity.calls().size() == 9u) << "a press below the menu chose an entry";
     ASSERT_TRUE(chooseFromMenu(x, program, j, 400, 400, 2, 1, byDrag));

@@ -1,5 +1,6 @@
-// fraktale-render as a user runs it: its 800 x 800 start pictures are the
-// viewer's windows below the editor, pixel for pixel; N x N samples are an
+// fraktale-render as a user runs it: its 800 x 800 pictures (the start
+// views, a deep view) are the viewer's windows below the editor, pixel for
+// pixel; N x N samples are an
 // N times larger picture averaged; it runs without a display; bad input
 // leaves no file behind.
 #include "deep/location.h"
@@ -46,9 +47,12 @@ long differingPixels(const Image& a, const Image& b, int firstRow)
 TEST(RenderTool, StartPicturesAreTheViewersWindows)
 {
     XConnection x;
-    Program viewer;
-    ASSERT_TRUE(viewer.ready(x));
-    const Image windows[2] = {x.capture(viewer.mandelbrot()), x.capture(viewer.julia())};
+    Image windows[2];
+    {
+        Program viewer;
+        ASSERT_TRUE(viewer.ready(x));
+        windows[0] = x.capture(viewer.mandelbrot()), windows[1] = x.capture(viewer.julia());
+    }
     TempFolder folder;
     for (int k = 0; k < 2; ++k) {
         std::string said;
@@ -59,6 +63,16 @@ TEST(RenderTool, StartPicturesAreTheViewersWindows)
             << (k ? "julia" : "mandelbrot") << ": " << savePicture(readPng(out), k ? "render-julia" : "render-mandelbrot")
             << ", " << savePicture(windows[k], k ? "window-julia" : "window-mandelbrot");
     }
+    // Past float's range too: the counts and the colour mapping (its
+    // border, its sample of counts) are the viewer's.
+    Program deep(true, {"--mandelbrot", "0", "1", "1e-30"});
+    ASSERT_TRUE(deep.ready(x));
+    const Image window = x.capture(deep.mandelbrot());
+    std::string said;
+    const std::string out = folder.file("deep.png");
+    ASSERT_EQ(runTool({"mandelbrot", "--mandelbrot", "0", "1", "1e-30", "--size", "800x800", "-o", out}, said), 0) << said;
+    EXPECT_EQ(differingPixels(readPng(out), window, editorBottom), 0)
+        << savePicture(readPng(out), "render-deep") << ", " << savePicture(window, "window-deep");
 }
 
 // Averages of N x N samples are the box-reduced N times larger picture, for

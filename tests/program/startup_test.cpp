@@ -21,9 +21,9 @@ TEST(Startup, WindowsPicturesNavigationResizeAndExit)
     const Rect mr = x.where(m), jr = x.where(j);
     EXPECT_EQ((std::vector<int>{mr.x, mr.y, mr.width, mr.height, jr.x, jr.y, jr.width, jr.height}),
               (std::vector<int>{0, 0, 800, 800, 830, 0, 800, 800}));
-    EXPECT_TRUE(shows(x, m, withEditor(renderMandelbrot(mandelbrotHome, mandelbrotTable), mandelbrotColours),
+    EXPECT_TRUE(shows(x, program, m, withEditor(renderMandelbrot(mandelbrotHome, mandelbrotTable), mandelbrotColours),
                       "startup-mandelbrot", true));
-    EXPECT_TRUE(shows(x, j, withEditor(renderJulia(juliaHome, 0, 0, juliaTable), juliaColours), "startup-julia", true));
+    EXPECT_TRUE(shows(x, program, j, withEditor(renderJulia(juliaHome, 0, 0, juliaTable), juliaColours), "startup-julia", true));
     const Image mandelbrotBefore = x.capture(m), juliaBefore = x.capture(j);
 
     // Ignored: wheel and click over the editor area (corners (6, 6), (526, 34)),
@@ -41,14 +41,14 @@ TEST(Startup, WindowsPicturesNavigationResizeAndExit)
     // drag shows the Julia set under the pointer while the button is held.
     hover(x, m, 400, 400);
     x.click(1);
-    EXPECT_TRUE(showsFractal(x, j, renderJulia(juliaHome, -0.5f, 0, juliaTable), "click-centre-julia"));
+    EXPECT_TRUE(showsFractal(x, program, j, renderJulia(juliaHome, -0.5f, 0, juliaTable), "click-centre-julia"));
     hover(x, m, 160, 400);
     x.pressButton(1);
     float cr, ci;
     for (const auto& [wx, wy] : {std::pair{160, 400}, {260, 480}, {340, 360}, {424, 320}}) {
         x.movePointer(mr.x + wx, mr.y + wy);
         constantAt(mandelbrotHome, wx, wy, cr, ci);
-        EXPECT_TRUE(showsFractal(x, j, renderJulia(juliaHome, cr, ci, juliaTable), "drag-julia"));
+        EXPECT_TRUE(showsFractal(x, program, j, renderJulia(juliaHome, cr, ci, juliaTable), "drag-julia"));
     }
     x.releaseButton(1);
     ASSERT_TRUE(program.idle());
@@ -59,7 +59,7 @@ TEST(Startup, WindowsPicturesNavigationResizeAndExit)
     // in the wrong direction; then back out about the same point.
     hover(x, m, 200, 600);
     x.wheel(true);
-    EXPECT_TRUE(showsFractal(x, m, renderMandelbrot(afterNotches(mandelbrotHome, 200, 600, ZoomDirection::in),
+    EXPECT_TRUE(showsFractal(x, program, m, renderMandelbrot(afterNotches(mandelbrotHome, 200, 600, ZoomDirection::in),
                                                     mandelbrotTable), "wheel-in-mandelbrot"));
     ASSERT_TRUE(program.idle());
     EXPECT_TRUE(x.capture(j) == juliaPicked) << "a zoom in the Mandelbrot window changed the other";
@@ -72,23 +72,23 @@ TEST(Startup, WindowsPicturesNavigationResizeAndExit)
     program.hold(false);
     const View back = afterNotches(afterNotches(mandelbrotHome, 200, 600, ZoomDirection::in), 200, 600, ZoomDirection::out);
     const View juliaView = afterNotches(juliaHome, 600, 150, ZoomDirection::out);
-    EXPECT_TRUE(showsFractal(x, m, renderMandelbrot(back, mandelbrotTable), "wheel-in-then-out"));
-    EXPECT_TRUE(showsFractal(x, j, renderJulia(juliaView, cr, ci, juliaTable), "wheel-out-julia"));
+    EXPECT_TRUE(showsFractal(x, program, m, renderMandelbrot(back, mandelbrotTable), "wheel-in-then-out"));
+    EXPECT_TRUE(showsFractal(x, program, j, renderJulia(juliaView, cr, ci, juliaTable), "wheel-out-julia"));
 
     // The editor keeps its place and size whatever the window's height.
     x.resizeWindow(m, 800, 500);
     // Mesa sometimes draws the first pass after a resize into a buffer of the
     // old size; the pass an expose brings once the size has settled is right.
-    waitFor([&] { return program.idle() && x.capture(m).height == 500; }, stepTimeout);
+    program.settles([&] { return program.idle() && x.capture(m).height == 500; });
     x.exposeWindow(m);
-    EXPECT_TRUE(shows(x, m, withEditor(renderMandelbrot(back, mandelbrotTable, 800, 500), mandelbrotColours),
+    EXPECT_TRUE(shows(x, program, m, withEditor(renderMandelbrot(back, mandelbrotTable, 800, 500), mandelbrotColours),
                       "resized-mandelbrot"));
 
     // End points (columns 10, 522) stay put; the yellow point (35) stops 1/256
     // short of the last; from 520 (both in reach: the lower index wins) to 300.
     TransferFunction colours = juliaColours;
     auto showsJulia = [&](const std::string& name) {
-        return colours.rebuild(), shows(x, j, withEditor(renderJulia(juliaView, cr, ci, colours.colourTable), colours), name);
+        return colours.rebuild(), shows(x, program, j, withEditor(renderJulia(juliaView, cr, ci, colours.colourTable), colours), name);
     };
     drag(x, j, markerRow, 10, 200);
     drag(x, j, markerRow, 521, 300);

@@ -1,11 +1,14 @@
 // The reference past double precision: a pixel's escape count by a plain
 // MPFR iteration of z^2 + c from the pixel's centre (as the GPU places it:
-// the view's centre plus (i + 0.5 - width / 2) pixels), and the colour the
-// viewer gives a count.
+// the view's centre plus (i + 0.5 - width / 2) pixels), the colour range
+// the viewer gives a picture, and the colour of a count.
 #pragma once
 
 #include "deep/colour_depth.h"
 #include "deep/deep_picture.h"
+#include "deep/location.h"
+#include "render/schedule.h"
+#include "support/mapping.h"
 
 #include <algorithm>
 #include <cmath>
@@ -13,6 +16,20 @@
 #include <vector>
 
 namespace fx {
+
+// A view of width x height pixels at a location given in decimals, and the
+// Julia constant; false when a decimal does not parse.
+inline bool requestAt(DeepRequest& r, bool julia, const char* re, const char* im, const char* extent, const char* cre,
+                      const char* cim, int width = 800, int height = 800)
+{
+    Location at;
+    r.julia = julia;
+    r.width = width, r.height = height;
+    const bool read = parseDecimal(re, at.re) && parseDecimal(im, at.im) && parseDecimal(extent, at.extent) &&
+                      parseDecimal(cre, r.constantRe) && parseDecimal(cim, r.constantIm);
+    r.view = viewAt(at, width, height);
+    return read;
+}
 
 // Pixel (i, j) from the bottom-left, moved by `shift` pixels (-0.7 shift
 // vertically); -1 when it does not escape within the scene's limit.
@@ -72,27 +89,32 @@ inline double rankCorrelation(const std::vector<std::pair<double, double>>& pair
     return sxx > 0 && syy > 0 ? sxy / std::sqrt(sxx * syy) : 1.0;
 }
 
-// mu0 of a picture from the smallest escaping count m on its border: 3
-// below it up to m = 3, 1 below from m = 11, linearly in between. Every
-// stride-th border pixel (deep down MPFR is slow; counts there vary
-// smoothly along the border).
-inline double mpfrColourOffset(const DeepRequest& r, const DeepScene& s, int stride = 1)
+// The viewer's mapping of a picture (support/reference.h's mappingFor) from
+// MPFR's counts: its border's smallest, and the coarse pass's samples
+// (every 8th pixel, where render/schedule.h puts them).
+inline Mapping mpfrMapping(const DeepRequest& r, const DeepScene& s)
 {
     double least = 1e300;
-    for (int i = 0; i < r.width; i += stride)
+    for (int i = 0; i < r.width; ++i)
         for (int j : {0, r.height - 1})
             if (const double c = mpfrCount(r, s, i, j); c >= 0) least = std::min(least, c);
-    for (int j = 1; j < r.height - 1; j += stride)
+    for (int j = 1; j < r.height - 1; ++j)
         for (int i : {0, r.width - 1})
             if (const double c = mpfrCount(r, s, i, j); c >= 0) least = std::min(least, c);
-    return std::max(0.0, least - 3.0 + 2.0 * std::clamp((least - 3.0) / 8.0, 0.0, 1.0));
+    std::vector<float> sample;
+    SampleGrid g;
+    resetGrid(g, r.width, r.height);
+    const Lattice l = passLattice(g, coarsePass);
+    for (int j = 0; j < l.rows && least > 3; ++j)
+        for (int i = 0; i < l.columns; ++i) sample.push_back(float(mpfrCount(r, s, l.x0 + i * l.step, l.y0 + j * l.step)));
+    return mappingFor(least, s.limit, sample);
 }
 
 // The 8-bit colour of a count: the table read with linear filtering at
-// (0.5 + 511 s) / 512, s = log(mu - mu0 + 1) / log(limit - mu0 + 1), 1 inside.
-inline void countColour(double mu, int limit, double mu0, const std::vector<float>& table, std::uint8_t rgb[3])
+// (0.5 + 511 s) / 512, s the mapping's position of the count.
+inline void countColour(double mu, const Mapping& map, const std::vector<float>& table, std::uint8_t rgb[3])
 {
-    const double s = mu < 0 ? 1.0 : std::clamp(std::log(std::max(mu - mu0, 0.0) + 1) / std::log(limit - mu0 + 1), 0.0, 1.0);
+    const double s = map.at(mu);
     const double x = (0.5 + s * 511.0) - 0.5, frac = x - std::floor(x);
     const int i0 = std::clamp(int(std::floor(x)), 0, 511), i1 = std::min(i0 + 1, 511);
     for (int k = 0; k < 3; ++k)

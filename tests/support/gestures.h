@@ -1,5 +1,11 @@
 // build/fraktale started as a user starts it (from a folder with or without
 // the shaders, its console in a log), the user's gestures, and the waits.
+//
+// A wait ends as soon as what it waits for is there, or as soon as the
+// program has rested (used no processor time) for a moment without it: a
+// healthy program that rests has drawn what it was asked to, so a fault
+// fails the step at once, saying what was there. The time-outs only stop
+// a program that never rests.
 #pragma once
 
 #include "support/reference.h"
@@ -22,6 +28,10 @@ using ::testing::AssertionFailure, ::testing::AssertionResult, ::testing::Assert
 
 // Generous: an ASan build under llvmpipe on a loaded two-core machine.
 constexpr double startTimeout = 90, stepTimeout = 60;
+// How long a program must rest before a wait gives up on it: more at the
+// start (it may wait on the X server) and for menus (their window is drawn
+// on exposes up to 1.6 s after it opens, app/menu_workaround.cpp).
+constexpr double restSeconds = 0.5, startRest = 2, menuRest = 2;
 
 class Program {
 public:
@@ -60,21 +70,40 @@ public:
 
     const std::string& directory() const { return workDir_; }
     std::string output() const { return readFile(logPath_); }  // stdout and stderr so far
-    bool waitForOutput(const std::string& text) const
+    AssertionResult waitForOutput(const std::string& text) const
     {
-        return waitFor([&] { return output().find(text) != std::string::npos; }, stepTimeout);
+        if (settles([&] { return output().find(text) != std::string::npos; })) return AssertionSuccess();
+        return AssertionFailure() << "no '" << text << "' in the output:\n" << output();
+    }
+    // Until the condition holds (true), or until the program has rested
+    // for `rest` seconds without it (false); `cap` only stops a program
+    // that never rests.
+    template <typename Condition>
+    bool settles(Condition condition, double rest = restSeconds, double cap = stepTimeout) const
+    {
+        double before = cpuSeconds(), restingSince = now();
+        for (const double end = now() + cap; !condition(); pause(0.03)) {
+            const double used = cpuSeconds();
+            if (used != before) before = used, restingSince = now();
+            else if (now() - restingSince >= rest) return condition();
+            if (now() >= end) return false;
+        }
+        return true;
     }
     // Until both windows show the editor's frame and the program is idle.
     AssertionResult ready(XConnection& x)
     {
-        std::string missing = "not one drawn window of each title";
-        waitFor([&] {
+        std::string missing = "not one window of each title";
+        Image undrawn;
+        settles([&] {
             const auto m = x.windows("Mandelbrot Set"), j = x.windows("Julia Set");
             if (!running()) return missing = "the program ended", true;
-            if (m.size() != 1 || j.size() != 1 || !showsEditorFrame(x.capture(m[0])) || !showsEditorFrame(x.capture(j[0])))
-                return false;
+            if (m.size() != 1 || j.size() != 1) return false;
+            for (const WindowId w : {m[0], j[0]})
+                if (!showsEditorFrame(undrawn = x.capture(w))) return missing = "a window without the editor's frame", false;
             return mandelbrot_ = m[0], julia_ = j[0], missing.clear(), true;
-        }, startTimeout);
+        }, startRest, startTimeout);
+        if (!undrawn.rgb.empty() && !missing.empty()) missing += ": " + savePicture(undrawn, "not-ready");
         if (missing.empty() && !idle()) missing = "the program kept drawing";
         return missing.empty() ? AssertionSuccess() : AssertionFailure() << missing << "\noutput so far:\n" << output();
     }
@@ -91,7 +120,7 @@ public:
     // Exit status 0 (a sanitizer's report ends it with 1).
     AssertionResult endsCleanly()
     {
-        waitFor([&] { return !running(); }, 30);
+        settles([&] { return !running(); });
         return status_ == 0 ? AssertionSuccess() : AssertionFailure() << "exit status " << status_.value_or(-1) << "\n" << output();
     }
     double cpuSeconds() const  // user + system so far; negative when unknown
@@ -147,6 +176,18 @@ inline void drag(XConnection& x, WindowId w, int row, int fromX, int toX)
     x.releaseButton(1);
 }
 
+// The middle button pressed at (fromX, fromY), moved there in four steps
+// to (toX, toY), released: a drag of the view.
+inline void dragView(XConnection& x, WindowId w, int fromX, int fromY, int toX, int toY)
+{
+    const Rect r = x.where(w);
+    hover(x, w, fromX, fromY);
+    x.pressButton(2);
+    for (int step = 1; step <= 4; ++step)
+        x.movePointer(r.x + fromX + (toX - fromX) * step / 4, r.y + fromY + (toY - fromY) * step / 4);
+    x.releaseButton(2);
+}
+
 // freeglut's pop-up menu: a border of 2 pixels, white over grey (128),
 // around equal entries in grey 178 with black text, in the order added.
 struct PopupMenu {
@@ -170,10 +211,10 @@ inline bool isDrawnMenu(const Image& menu, int entries)
            *std::min_element(text.begin(), text.end()) > 0;
 }
 
-inline AssertionResult closes(XConnection& x, const PopupMenu& menu)
+inline AssertionResult closes(XConnection& x, const Program& program, const PopupMenu& menu)
 {
-    return waitFor([&] { return !x.isViewable(menu.window); }, stepTimeout) ? AssertionSuccess()
-                                                                           : AssertionFailure() << "the menu stayed open";
+    return program.settles([&] { return !x.isViewable(menu.window); }) ? AssertionSuccess()
+                                                                       : AssertionFailure() << "the menu stayed open";
 }
 
 // The right button pressed at (wx, wy) once the program is idle: the menu
@@ -182,13 +223,13 @@ inline AssertionResult openMenu(XConnection& x, const Program& program, WindowId
                                 PopupMenu& menu, bool release = true)
 {
     if (!program.idle()) return AssertionFailure() << "the program never came to rest";
-    waitFor([&] { return !x.popupMenu(); }, stepTimeout);  // the last one can outlive its choice a moment
+    program.settles([&] { return !x.popupMenu(); });  // the last one can outlive its choice a moment
     hover(x, w, wx, wy);
     x.pressButton(3);
     menu = PopupMenu{0, {}, entries};
     Image opened;
-    if (!waitFor([&] { return (menu.window = x.popupMenu()) && (menu.frame = x.where(menu.window)).width &&
-                              isDrawnMenu(opened = x.capture(menu.window), entries); }, stepTimeout))
+    if (!program.settles([&] { return (menu.window = x.popupMenu()) && (menu.frame = x.where(menu.window)).width &&
+                                      isDrawnMenu(opened = x.capture(menu.window), entries); }, menuRest))
         return x.releaseButton(3), AssertionFailure() << "no menu of " << entries << " entries drawn as it opened at "
                                                       << wx << ", " << wy << ": " << savePicture(opened, "menu");
     if (release) x.releaseButton(3), pause(0.2);
@@ -207,27 +248,28 @@ inline AssertionResult chooseFromMenu(XConnection& x, const Program& program, Wi
     for (int step = 1; step <= 4 && drag; ++step)
         x.movePointer(r.x + wx + (to.centreX() - r.x - wx) * step / 4, r.y + wy + (to.centreY() - r.y - wy) * step / 4);
     drag ? x.releaseButton(3) : (x.movePointer(to.centreX(), to.centreY()), x.click(3));
-    return closes(x, menu);
+    return closes(x, program, menu);
 }
 
 // Until the window shows `e` twice in a row (a frame can be caught half-way
-// through its arrival); exactNearEditor: an editor element drawn a pixel too
-// large shows in the fractal next to it.
-inline AssertionResult shows(XConnection& x, WindowId w, const Expected& e, const std::string& name,
-                             bool exactNearEditor = false)
+// through its arrival), or the program rests without it; exactNearEditor:
+// an editor element drawn a pixel too large shows in the fractal next to it.
+inline AssertionResult shows(XConnection& x, const Program& program, WindowId w, const Expected& e,
+                             const std::string& name, bool exactNearEditor = false)
 {
     Image captured;
     Mismatches m;
     auto judge = [&] { return (m = compareWindow(captured = x.capture(w), e)).within(0.01, exactNearEditor); };
-    if (waitFor([&] { return judge() && (pause(0.05), judge()); }, stepTimeout)) return AssertionSuccess();
+    if (program.settles([&] { return judge() && (pause(0.05), judge()); })) return AssertionSuccess();
     return AssertionFailure() << name << ": " << m.editor << " editor pixels off, fractal pixels off: " << m.fractal[0]
                               << " in the editor's rows, " << m.fractal[1] << " of " << m.compared[1] << " below; "
                               << savePicture(captured, name) << ", " << savePicture(e.picture, name + "-expected");
 }
 
-inline AssertionResult showsFractal(XConnection& x, WindowId w, const Image& fractal, const std::string& name)
+inline AssertionResult showsFractal(XConnection& x, const Program& program, WindowId w, const Image& fractal,
+                                    const std::string& name)
 {
-    return shows(x, w, fractalFrom(fractal, editorBottom), name);
+    return shows(x, program, w, fractalFrom(fractal, editorBottom), name);
 }
 
 // The picture of a TIFF, row 0 at the top; empty when there is none.

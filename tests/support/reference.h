@@ -3,6 +3,7 @@
 #pragma once
 
 #include "app/navigation.h"
+#include "support/mapping.h"
 #include "support/pictures.h"
 #include "support/shader_arithmetic.h"
 #include "transfer/transfer_function.h"
@@ -49,11 +50,9 @@ inline void constantAt(const View& mandelbrot, int px, int py, float& cr, float&
 }
 
 // Row 0 at the top, each pixel's orbit from the complex number at its
-// centre, coloured at s = log(mu - mu0 + 1) / log(limit - mu0 + 1), mu0 3
-// below the smallest escaping count m on the picture's border where m is 3
-// or less (so 0 at the start views), 1 below it from m = 11, linearly in
-// between; by a GL_LINEAR read of the table at the
-// programs' coordinate (0.5 + 511 s) / 512 and rounded to 8 bits as GL does.
+// centre, coloured by the viewer's mapping (above), its sample the pixels
+// of a grid of 48 x 48; by a GL_LINEAR read of the table at the programs'
+// coordinate (0.5 + 511 s) / 512 and rounded to 8 bits as GL does.
 template <typename OrbitAt>
 Image render(const View& v, const std::vector<float>& table, int width, int height, OrbitAt orbitAt)
 {
@@ -71,11 +70,14 @@ Image render(const View& v, const std::vector<float>& table, int width, int heig
             mus[size_t(j) * width + i] = mu;
             if (i == 0 || j == 0 || i == width - 1 || j == height - 1) least = std::min(least, double(mu));
         }
-    const double mu0 = std::max(0.0, least - 3.0 + 2.0 * std::clamp((least - 3.0) / 8.0, 0.0, 1.0));
+    std::vector<float> grid;
+    for (int b = 0; b < 48; ++b)
+        for (int a = 0; a < 48; ++a) grid.push_back(mus[size_t((2 * b + 1) * height / 96) * width + (2 * a + 1) * width / 96]);
+    const Mapping map = mappingFor(least, limit, grid);
     for (int j = 0; j < height; ++j)
         for (int i = 0; i < width; ++i) {
             const float mu = mus[size_t(j) * width + i];
-            const double s = mu < 0 ? 1.0 : std::clamp(std::log(std::max(mu - mu0, 0.0) + 1) / std::log(limit - mu0 + 1), 0.0, 1.0);
+            const double s = map.at(mu);
             const float x = (0.5f + float(s) * 511.0f) / 512.0f * float(texels) - 0.5f, frac = x - std::floor(x);
             const int i0 = std::clamp(int(std::floor(x)), 0, texels - 1), i1 = std::clamp(int(std::floor(x)) + 1, 0, texels - 1);
             for (int k = 0; k < 3; ++k)

@@ -154,14 +154,23 @@ TEST(MoviePlan, ColourMappingKeepsItsPace)
     const MoviePlan p = planMovie(101, 0, -20, 400, 300);  // a fifth of an octave a frame
     const double pace = mu0Pace(p, 1);
     EXPECT_NEAR(pace, 4 * 128 * 0.2 + 1, 1e-9);
-    ColourMapping m = smoothMapping(p, 0, ColourMapping{}, ColourMapping{500, 1000});
-    EXPECT_EQ(m.mu0, 500);
-    m = smoothMapping(p, 1, m, ColourMapping{520, 1024});
-    EXPECT_TRUE(m.mu0 == 520 && m.limit == 1024);
-    m = smoothMapping(p, 2, m, ColourMapping{1000, 1050});
+    ColourRange m = smoothMapping(p, 0, ColourRange{}, ColourRange{500, 1000, 4});
+    EXPECT_TRUE(m.mu0 == 500 && m.mu1 == 1000 && m.bend == 4);
+    m = smoothMapping(p, 1, m, ColourRange{520, 1024, 4.2});
+    EXPECT_TRUE(m.mu0 == 520 && m.mu1 == 1024 && m.bend == 4.2);
+    // A jump is followed at the pace: mu0 and mu1 by counts, the curve by a factor.
+    m = smoothMapping(p, 2, m, ColourRange{1000, 5000, 40});
     EXPECT_NEAR(m.mu0, 520 + pace, 1e-9);
-    m = smoothMapping(p, 3, m, ColourMapping{0, 1070});
+    EXPECT_NEAR(m.mu1, 1024 + pace, 1e-9);
+    EXPECT_NEAR(m.bend, 4.2 * bendPace(p, 2), 1e-9);
+    EXPECT_NEAR(bendPace(p, 2), 1.1 * std::exp2(2 * std::fabs(frameLog2Extent(p, 2) - frameLog2Extent(p, 1))), 1e-9);
+    m = smoothMapping(p, 3, m, ColourRange{0, 10, 0.1});
     EXPECT_NEAR(m.mu0, 520, 1e-9);
+    EXPECT_NEAR(m.mu1, 1024, 1e-9);
+    EXPECT_NEAR(m.bend, 4.2, 1e-9);
+    // mu1 never falls to mu0.
+    m = smoothMapping(p, 4, ColourRange{600, 601, 1}, ColourRange{600 + pace, 601, 1});
+    EXPECT_GT(m.mu1, m.mu0);
     // Each keyframe is iterated as far as the deepest frame it serves.
     for (int k = 0; k < 101; ++k) {
         const FrameSource s = frameSource(p, k);
