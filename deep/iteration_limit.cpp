@@ -27,6 +27,11 @@ double physicalMemoryBytes()
     return double(pages) * double(size);
 }
 
+int raisedLimitBound(int references)
+{
+    return limitWithinMemory(maximumIterations, references, physicalMemoryBytes());
+}
+
 LimitSample tallyCounts(const float* counts, size_t n)
 {
     LimitSample s;
@@ -50,7 +55,8 @@ double shareUnresolved(const LimitSample& s)
 int raisedLimit(int limit, const LimitSample& now, const LimitSample* before, int bound)
 {
     if (shareUnresolved(now) <= unresolvedShare || limit >= bound) return limit;
-    if (before && shareUnresolved(now) > 0.5 * shareUnresolved(*before)) return limit;
+    const bool blank = now.escaped == 0 && now.interior == 0;
+    if (before && !blank && shareUnresolved(now) > 0.5 * shareUnresolved(*before)) return limit;
     const double raised = 4.0 * double(limit);
     return raised >= double(bound) ? bound : 4 * (int(raised) / 4);
 }

@@ -29,6 +29,9 @@ int deepIterationLimit(double log2Footprint);
 int limitWithinMemory(int limit, int references, double memoryBytes);
 double physicalMemoryBytes();
 
+// The most an automatic limit is raised to on this machine.
+int raisedLimitBound(int references);
+
 // What a sample of a picture's counts says about its limit.
 struct LimitSample {
     long escaped = 0, interior = 0, unresolved = 0;
@@ -44,7 +47,11 @@ constexpr double unresolvedShare = 1e-3;
 // `limit`: four times as many steps while more than unresolvedShare of the
 // sample is unresolved, up to `bound`; `limit` itself when the sample is
 // resolved, or when the last raise (from a sample `before` it, or null)
-// did not resolve at least half of what was unresolved then: those pixels
-// are interior points whose cycle the test does not catch, and a larger
-// limit only makes them slower.
+// did not resolve at least half of what was unresolved then and something
+// of the picture is resolved: those pixels are interior points whose cycle
+// the test does not catch, and a larger limit only makes them slower. A
+// blank (nothing escaped, nothing recognised inside) is raised until it
+// shows something: next to a parabolic point, say, every pixel escapes
+// after a hundred thousand steps, and a raise by four resolves nothing
+// until the limit passes them.
 int raisedLimit(int limit, const LimitSample& now, const LimitSample* before, int bound);

@@ -1,4 +1,5 @@
 #include "render/deep_pass.h"
+#include "deep/iteration_limit.h"
 #include "render/schedule.h"
 
 #include <algorithm>
@@ -70,6 +71,25 @@ double borderMinimum(const DeepGpuScene& gpu, const CountTarget& scratch)
     return least;
 }
 
+SceneSetup setUpScene(DeepPrograms& programs, DeepGpuScene& gpu, DeepRequest request, const CountTarget& scratch,
+                      std::vector<float>& lattice)
+{
+    const bool given = request.limit > 0;
+    const int bound = raisedLimitBound(request.julia ? 2 : 1);
+    LimitSample before;
+    for (bool raised = false;; raised = true) {
+        if (!prepareScene(request, nullptr, gpu.scene)) return SceneSetup::tooDeep;
+        if (!uploadScene(programs, gpu)) return SceneSetup::noPrograms;
+        lattice = latticeCounts(gpu, scratch);
+        if (given) return SceneSetup::ok;
+        const LimitSample now = tallyCounts(lattice.data(), lattice.size());
+        request.limit = raisedLimit(gpu.scene.limit, now, raised ? &before : nullptr, bound);
+        if (request.limit <= gpu.scene.limit) return SceneSetup::ok;
+        before = now;
+        releaseScene(gpu);
+    }
+}
+
 int latticeStride(int width, int height)
 {
     int stride = coarseStep;
@@ -88,7 +108,7 @@ CountSpread latticeSpreadOf(const std::vector<float>& counts, int width, int hei
     return countSpread(sample);
 }
 
-CountSpread latticeCountSpread(const DeepGpuScene& gpu, const CountTarget& scratch)
+std::vector<float> latticeCounts(const DeepGpuScene& gpu, const CountTarget& scratch)
 {
     const int W = gpu.scene.width, H = gpu.scene.height;
     const int stride = latticeStride(W, H);
@@ -103,5 +123,5 @@ CountSpread latticeCountSpread(const DeepGpuScene& gpu, const CountTarget& scrat
             readCounts(scratch, 0, 0, w, h, piece.data());
             counts.insert(counts.end(), piece.begin(), piece.end());
         }
-    return countSpread(counts);
+    return counts;
 }

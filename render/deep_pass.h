@@ -27,11 +27,20 @@ void releaseScene(DeepGpuScene& gpu);
 // bottom-left) into `target`, placed in the picture as `place` says.
 void drawSceneCounts(const DeepGpuScene& gpu, const CountTarget& target, TargetPlace place, int x, int y, int w, int h);
 
-// What the escaping counts of the samples every `stride` pixels from the
-// viewer's coarse phase (render/schedule.h) say, drawn piece by piece
-// through `scratch`: at 800 x 800 the viewer's own coarse pass, for larger
+// Prepares and uploads the scene of `request` at its given limit, or at the
+// rule's raised while the lattice's samples (below) say a larger limit
+// would resolve them, as the viewer raises it from its coarse pass
+// (deep/iteration_limit.h). `lattice` receives the samples at the limit
+// drawn with.
+enum class SceneSetup { ok, tooDeep, noPrograms };
+SceneSetup setUpScene(DeepPrograms& programs, DeepGpuScene& gpu, DeepRequest request, const CountTarget& scratch,
+                      std::vector<float>& lattice);
+
+// The counts of the samples every latticeStride pixels from the viewer's
+// coarse phase (render/schedule.h), drawn piece by piece through
+// `scratch`: at 800 x 800 the viewer's own coarse pass, for larger
 // pictures (a power of two as the stride) about 100 samples across.
-CountSpread latticeCountSpread(const DeepGpuScene& gpu, const CountTarget& scratch);
+std::vector<float> latticeCounts(const DeepGpuScene& gpu, const CountTarget& scratch);
 
 // That lattice's stride for a picture of width x height: the viewer's 8
 // at 800 x 800, larger for larger pictures, smaller where fewer than

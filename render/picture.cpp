@@ -109,15 +109,17 @@ bool prepareDeep(const PictureRequest& r, const DeepView& view, const Tiles& til
     request.width = p.width;
     request.height = p.height;
     request.limit = r.limit;
-    if (!prepareScene(request, nullptr, p.gpu.scene)) return error = "die Ansicht ist zu tief (Bildpunkte unter 2^-" + std::to_string(deepDepthBits) + ")", false;
     p.programs.folder = r.glslFolder.empty() ? "" : r.glslFolder + "/";
-    if (!uploadScene(p.programs, p.gpu) || !colourProgram(p.programs))
-        return error = "die Programme des Tiefenzooms lassen sich nicht bauen", false;
     if (!resizeTarget(p.counts, tiles.width, tiles.height)) return error = "kein Framebuffer f\xC3\xBCr Z\xC3\xA4hlwerte", false;
-    // The viewer's mapping: mu0 from the border, mu1 from a coarse lattice.
+    // The lattice's samples give the mapping, as the viewer's coarse pass does.
+    std::vector<float> lattice;
+    const SceneSetup setUp = setUpScene(p.programs, p.gpu, request, p.counts, lattice);
+    if (setUp == SceneSetup::tooDeep)
+        return error = "die Ansicht ist zu tief (Bildpunkte unter 2^-" + std::to_string(deepDepthBits) + ")", false;
+    if (setUp == SceneSetup::noPrograms || !colourProgram(p.programs))
+        return error = "die Programme des Tiefenzooms lassen sich nicht bauen", false;
     const double muMin = borderMinimum(p.gpu, p.counts);
-    const CountSpread spread = needsCountSample(muMin) ? latticeCountSpread(p.gpu, p.counts) : CountSpread{};
-    p.range = colourRange(muMin, p.gpu.scene.limit, spread);
+    p.range = colourRange(muMin, p.gpu.scene.limit, needsCountSample(muMin) ? countSpread(lattice) : CountSpread{});
     uploadColourTexture(p.table, r.table);
     return true;
 }

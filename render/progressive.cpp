@@ -102,19 +102,59 @@ void splatWholePass(ProgressivePicture& p, int pass)
     p.recolourAll = true;
 }
 
+// Drops what is drawn, keeping it as the preview, and computes the scene
+// again at `limit`.
+void raiseLimit(ProgressivePicture& p, int limit)
+{
+    p.previousValid = true;
+    p.previousView = p.request.view;
+    p.previousRange = p.range;
+    std::swap(p.current, p.last);
+    placePrevious(p, p.request);
+    clearPictureTarget(p.targets[p.current]);
+    resetGrid(p.grid, p.request.width, p.request.height);
+    p.kept = false;
+    p.cursor = ScheduleCursor{};
+    p.passesDone = 0;
+    p.recolourAll = true;
+    DeepRequest raised = p.request;
+    raised.limit = limit;
+    p.job = startSceneJob(raised);
+    p.stage = ProgressivePicture::Stage::scene;
+    ++p.milestones;
+}
+
+// Whether the coarse pass's counts ask for a larger limit (none was given):
+// then the picture starts again with it.
+bool raisedByCoarsePass(ProgressivePicture& p, const std::vector<float>& coarse)
+{
+    if (p.request.limit > 0) return false;
+    const LimitSample now = tallyCounts(coarse.data(), coarse.size());
+    const int bound = raisedLimitBound(p.request.julia ? 2 : 1);
+    const int limit = raisedLimit(p.gpu.scene.limit, now, p.raised ? &p.beforeRaise : nullptr, bound);
+    if (limit <= p.gpu.scene.limit) return false;
+    p.beforeRaise = now;
+    p.raised = true;
+    raiseLimit(p, limit);
+    return true;
+}
+
 // A finished coarse pass: every 8th pixel is known, and with it the range
 // of the picture's counts. Here the picture's mapping takes what its counts
 // say once, so that refinement never shifts its colours; until the border
 // gives mu0, the smallest coarse count stands in for the border's. The
-// last picture's mapping stands in until then.
-void coarsePassDone(ProgressivePicture& p)
+// last picture's mapping stands in until then. False where the picture
+// started again with a larger limit instead.
+bool coarsePassDone(ProgressivePicture& p)
 {
     const std::vector<float> coarse = coarseCounts(p.grid);
+    if (raisedByCoarsePass(p, coarse)) return false;
     p.spread = countSpread(coarse);
     p.muMin = escapingQuantile(coarse, 0);
     p.range = colourRange(p.muMin, p.gpu.scene.limit, p.spread);
     splatWholePass(p, coarsePass);
     ++p.milestones;
+    return true;
 }
 
 // The border gives mu0, for good.
@@ -131,7 +171,7 @@ void noteProgress(ProgressivePicture& p)
 {
     for (; p.passesDone < p.cursor.pass; ++p.passesDone) {
         const int pass = p.passesDone;
-        if (pass == coarsePass) coarsePassDone(p);
+        if (pass == coarsePass && !coarsePassDone(p)) return;
         if (pass == firstFinePass - 1) borderDone(p);
         if (pass >= firstFinePass && p.kept && passLattice(p.grid, pass).block > 1) splatWholePass(p, pass);
     }
@@ -189,6 +229,7 @@ void startPicture(ProgressivePicture& p, const DeepRequest& r)
     p.passesDone = 0;
     p.recolourAll = true;
     p.drawnSamples = 0;
+    p.raised = false;
     p.job = startSceneJob(r);
     p.stage = ProgressivePicture::Stage::scene;
 }
@@ -207,7 +248,7 @@ bool advancePicture(ProgressivePicture& p, double budgetMs)
         if (nextPart(p.grid, p.cursor, most, pieceColumns, part)) drawPart(p, part);
         const bool more = skipKnown(p.grid, p.cursor);
         noteProgress(p);
-        if (!more) p.stage = ProgressivePicture::Stage::finished;
+        if (!more && p.stage == ProgressivePicture::Stage::drawing) p.stage = ProgressivePicture::Stage::finished;
     }
     return p.stage == ProgressivePicture::Stage::scene || p.stage == ProgressivePicture::Stage::drawing;
 }

@@ -9,6 +9,11 @@
 // own count, or the nearest sample drawn so far, or, where nothing is yet,
 // the last picture where it lies in the new view, or black.
 //
+// Where the limit was not given, the coarse pass also says whether a larger
+// one would resolve pixels that ran into it (deep/iteration_limit.h): then
+// the picture starts again with that limit, what the coarse pass showed
+// staying as the preview.
+//
 // A new view that is the last one moved by whole pixels (a drag, an arrow
 // key) keeps every pixel drawn so far: the counts move along, and only
 // what is uncovered is drawn. Any other view starts afresh, the picture so
@@ -19,6 +24,7 @@
 #pragma once
 
 #include "deep/colour_depth.h"
+#include "deep/iteration_limit.h"
 #include "deep/scene_job.h"
 #include "render/deep_pass.h"
 #include "render/refine_gl.h"
@@ -53,6 +59,10 @@ struct ProgressivePicture {
     CountSpread spread;             // what the coarse pass's counts say
     int milestones = 0;             // counts the moments the picture's look changed at once (its coarse pass, its mapping)
     double msPerPixel = 0.02;       // how long a sample took lately: at first, as if costly
+    // Where no limit was given it follows the picture: a coarse pass that
+    // a larger limit would resolve starts the picture again with it.
+    bool raised = false;            // the scene's limit was raised from the rule's
+    LimitSample beforeRaise;        // what the coarse pass at the last limit said
     long drawnSamples = 0;          // samples drawn since the picture started
     // The last picture and where it lies in the one being drawn.
     bool previousValid = false;

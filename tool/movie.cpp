@@ -5,6 +5,7 @@
 // the order of their extents.
 #include "tool/movie.h"
 #include "deep/colour_depth.h"
+#include "deep/iteration_limit.h"
 #include "render/movie_pass.h"
 #include "tool/keyframe_store.h"
 #include "tool/movie_output.h"
@@ -38,6 +39,7 @@ struct Movie {
     Writer writer;
     MovieOutput output;
     bool haveReferences = false;
+    int referenceLimit = 0;        // the steps the references were computed for
     ReferenceOrbit references[2];
     HeldKeyframe held[2];
     ColourRange mapping;           // the last frame's
@@ -89,23 +91,53 @@ DeepRequest keyframeRequest(const Movie& m, int index)
     return d;
 }
 
-bool references(Movie& m, std::string& error)
+// The references, at least `limit` steps long where they do not end
+// before (computed again, longer, where a keyframe's limit was raised).
+bool references(Movie& m, int limit, std::string& error)
 {
-    if (m.haveReferences) return true;
+    const auto ended = [&m] { return m.references[0].escaped && (!m.request->julia || m.references[1].escaped); };
+    if (m.haveReferences && (m.referenceLimit >= limit || ended())) return true;
     const DeepRequest deepest = keyframeRequest(m, 0);
     if (!deepDrawable(deepest.view, deepest.width, deepest.height))
         return error = "die Ansicht ist zu tief (Bildpunkte unter 2^-" + std::to_string(deepDepthBits) + ")", false;
     const long bits = precisionFor(deepest.view, deepest.width, deepest.height);
-    m.haveReferences = computeReferences(deepest, keyframeLimit(m.plan, 0, m.request->limit), bits, nullptr, m.references);
+    m.referenceLimit = std::max(limit, keyframeLimit(m.plan, 0, m.request->limit));
+    m.haveReferences = computeReferences(deepest, m.referenceLimit, bits, nullptr, m.references);
     return m.haveReferences || (error = "die Referenzbahn l\xC3\xA4sst sich nicht berechnen", false);
+}
+
+// A keyframe's limit: the one given, or its rule's raised as a single
+// picture's is (render/deep_pass.h's setUpScene), from its lattice's
+// samples drawn through `scratch`.
+int keyframeLimitRaised(Movie& m, int index, CountTarget& scratch, std::string& error)
+{
+    int limit = keyframeLimit(m.plan, index, m.request->limit);
+    if (m.request->limit > 0) return limit;
+    const DeepRequest request = keyframeRequest(m, index);
+    const int bound = raisedLimitBound(request.julia ? 2 : 1);
+    LimitSample before;
+    for (bool raised = false;; raised = true) {
+        DeepGpuScene gpu;
+        if (!references(m, limit, error)) return 0;
+        const bool drawn = sceneFromReferences(request, m.references, limit, gpu.scene) &&
+                           uploadScene(m.gl.programs, gpu) && resizeTarget(scratch, request.width, request.height);
+        const std::vector<float> lattice = drawn ? latticeCounts(gpu, scratch) : std::vector<float>{};
+        releaseScene(gpu);
+        if (!drawn) return error = "ein Schl\xC3\xBCsselbild l\xC3\xA4sst sich nicht zeichnen", 0;
+        const LimitSample now = tallyCounts(lattice.data(), lattice.size());
+        const int next = raisedLimit(limit, now, raised ? &before : nullptr, bound);
+        if (next <= limit) return limit;
+        before = now;
+        limit = next;
+    }
 }
 
 bool drawNew(Movie& m, HeldKeyframe& k, const std::function<void(double)>& share, std::string& error)
 {
-    if (!references(m, error)) return false;
     DeepGpuScene gpu;
     const DeepRequest request = keyframeRequest(m, k.index);
-    const int limit = keyframeLimit(m.plan, k.index, m.request->limit);
+    const int limit = keyframeLimitRaised(m, k.index, k.counts, error);
+    if (limit <= 0 || !references(m, limit, error)) return false;
     auto counts = std::make_shared<std::vector<float>>();
     double pixels = 0;
     const double all = double(m.plan.keyWidth) * m.plan.keyHeight;
@@ -179,7 +211,11 @@ ColourRange frameRange(const Movie& m, int frame, const HeldKeyframe& inner, con
     ColourRange range;
     if (floatFrameRange(m, frame, range)) return range;
     const CountSpread spread = frameSpread(inner.spread, outer.spread, frameSource(m.plan, frame).within);
-    return colourRange(least, frameLimit(m.plan, frame, m.request->limit), spread);
+    // Keyframes whose limit was raised have counts past the rule's: a
+    // picture of the frame's view alone would have been raised alike.
+    const int rule = frameLimit(m.plan, frame, m.request->limit);
+    const int limit = spread.top < 1e299 ? std::max(rule, int(std::ceil(spread.top))) : rule;
+    return colourRange(least, limit, spread);
 }
 
 bool drawFrameAt(Movie& m, int frame, std::string& error)

@@ -343,6 +343,40 @@ TEST_F(DeepPictures, CoarseToFineEndsAsThePictureDrawnWhole)
     releaseScene(gpu);
 }
 
+// Next to the parabolic point -3/4 every pixel escapes after about
+// pi / 2e-5 = 157,080 steps or a few times that (orbits that come back
+// through the neck), far past the rule's 4,248: the coarse pass finds
+// nothing resolved, and the picture starts again with four times the limit
+// until it shows (at 271,872 or, where a raise still resolves half of what
+// was left, four times that), the last coarse pass on the screen meanwhile.
+// Then it is the picture drawn whole at that limit.
+TEST_F(DeepPictures, ABlankPictureRaisesItsLimitUntilItShows)
+{
+    const DeepCase c{"", false, "-0.75", "2e-5", "1e-10", "0", "0", 64, 48};
+    ProgressivePicture p;
+    p.programs.folder = programs.folder;
+    startPicture(p, requestFor(c));
+    bool previewed = false;
+    drawInPasses(p, [](const ProgressivePicture&) { return false; }, [&](const ProgressivePicture& q) {
+        previewed = previewed || (q.stage == ProgressivePicture::Stage::scene && q.raised && q.previousValid);
+    });
+    ASSERT_TRUE(pictureFinished(p));
+    EXPECT_TRUE(previewed);
+    EXPECT_TRUE(p.gpu.scene.limit == 271872 || p.gpu.scene.limit == 4 * 271872) << p.gpu.scene.limit;
+    const std::vector<float> shown = shownCounts(p);
+    EXPECT_GE(std::count_if(shown.begin(), shown.end(), [](float mu) { return mu >= 157000; }), long(shown.size()) * 3 / 4);
+    EXPECT_EQ(std::count_if(shown.begin(), shown.end(), [](float mu) { return mu >= 0 && mu < 157000; }), 0);
+    DeepRequest at = requestFor(c);
+    at.limit = p.gpu.scene.limit;
+    DeepGpuScene gpu;
+    ASSERT_TRUE(prepareScene(at, nullptr, gpu.scene));
+    CountTarget target;
+    EXPECT_EQ(drawWhole(gpu, target), shown);
+    releaseTarget(target);
+    releaseScene(gpu);
+    releasePicture(p);
+}
+
 // A move by whole pixels keeps every pixel drawn: at once (nothing drawn
 // yet) the kept ones show their counts in their new place, only the rest
 // are drawn, and the finished picture is the moved view drawn whole but

@@ -4,6 +4,8 @@
 // and not those it keeps within the view's own limit.
 #include "deep/location.h"
 #include "platform/headless_gl.h"
+#include "deep/iteration_limit.h"
+#include "render/deep_pass.h"
 #include "render/picture.h"
 #include "transfer/transfer_function.h"
 
@@ -75,6 +77,36 @@ TEST(IterationLimitPictures, AGivenLimitIsThePicturesLimit)
     // A pixel on a knife's edge of |z|^2 = 256 may go either way in floats.
     EXPECT_LE(differ, 6) << "of " << inside << " inside";
     EXPECT_GT(differFromOwn, 100) << "the view's own limit of 260 drew this picture";
+    closeHeadlessGl(gl);
+}
+
+// The render tool's scene next to the parabolic point -3/4 (every pixel
+// escapes after some 157,080 steps): the rule's limit leaves its samples
+// blank, the raised one shows them; a given limit is kept as given.
+TEST(IterationLimitPictures, TheToolRaisesABlankPicturesLimit)
+{
+    HeadlessGl gl;
+    std::string error;
+    if (!openHeadlessGl(gl, error)) GTEST_SKIP() << error;
+    DeepRequest r;
+    Location at{Big(-0.75, 64), Big(2e-5, 64), Big(1e-10, 64)};
+    r.width = r.height = 48;
+    r.view = viewAt(at, r.width, r.height);
+    DeepPrograms programs;
+    programs.folder = FRAKTALE_BINARY_DIR "/";
+    CountTarget scratch;
+    ASSERT_TRUE(resizeTarget(scratch, 48, 48));
+    for (const int given : {0, 4248}) {
+        r.limit = given;
+        DeepGpuScene gpu;
+        std::vector<float> lattice;
+        ASSERT_EQ(setUpScene(programs, gpu, r, scratch, lattice), SceneSetup::ok);
+        const LimitSample s = tallyCounts(lattice.data(), lattice.size());
+        if (given) EXPECT_TRUE(gpu.scene.limit == given && s.unresolved == s.total()) << gpu.scene.limit;
+        else EXPECT_TRUE(gpu.scene.limit >= 271872 && s.escaped * 4 >= s.total() * 3) << gpu.scene.limit << " " << s.escaped;
+        releaseScene(gpu);
+    }
+    releaseTarget(scratch);
     closeHeadlessGl(gl);
 }
 

@@ -126,6 +126,26 @@ TEST(Movie, AnInterruptedMovieGoesOnFromItsKeyframes)
     for (size_t k = 0; k < 20; ++k) EXPECT_TRUE(resumed.frames[k].rgb == whole.frames[k].rgb) << "frame " << k;
 }
 
+// Next to the parabolic point -3/4, where every pixel escapes after some
+// 157,080 steps, the rule's limit leaves a picture blank and a picture
+// alone raises it: so do the movie's keyframes, and its first frame (a
+// keyframe's view, its mapping not yet held to a pace) is that picture.
+TEST(Movie, KeyframesRaiseTheirLimitAsPicturesAloneDo)
+{
+    TempFolder folder;
+    std::string said;
+    const std::vector<std::string> neck = {"mandelbrot", "--mandelbrot", "-0.75", "2e-5", "1e-10", "--size", "32x32"};
+    std::vector<std::string> film = neck, alone = neck, ruled = neck;
+    film.insert(film.end(), {"--zoom-from", "4e-10", "--frames", "3", "-o", folder.file("n-%d.png")});
+    alone[4] = ruled[4] = "4e-10";
+    alone.insert(alone.end(), {"-o", folder.file("alone.png")});
+    ruled.insert(ruled.end(), {"--iterations", "4096", "-o", folder.file("ruled.png")});
+    for (const auto* words : {&film, &alone, &ruled}) ASSERT_EQ(runTool(*words, said), 0) << said;
+    const Rgb first = readPngRgb(folder.file("n-0.png"));
+    EXPECT_TRUE(first.rgb == readPngRgb(folder.file("alone.png")).rgb);
+    EXPECT_FALSE(first.rgb == readPngRgb(folder.file("ruled.png")).rgb);
+}
+
 TEST(Movie, BadCallsLeaveNothingBehind)
 {
     TempFolder folder;

@@ -134,6 +134,8 @@ TEST(IterationLimit, RaisedWhileAndOnlyWhileRaisingResolvesPixels)
           {1000, open10, nullptr, 2500, 2500},  // memory's bound
           {2500, open10, nullptr, 2500, 2500},
           {1000, sample(0, 0, 50), nullptr, 1 << 30, 4000},  // a blank: nothing escaped yet
+          {4000, sample(0, 0, 50), &open10, 1 << 30, 16000},   // and it stays one: on
+          {4000, sample(0, 1, 49), &open10, 1 << 30, 4000},
           {1000, empty, nullptr, 1 << 30, 1000},
           {600000000, open10, nullptr, maximumIterations, maximumIterations}}) {
         EXPECT_EQ(raisedLimit(limit, now, before, bound), next)
