@@ -100,10 +100,10 @@ ColourRange smoothMapping(const MoviePlan& p, int frame, const ColourRange& befo
 {
     if (frame == 0) return rule;
     const double pace = mu0Pace(p, frame);
+    const double factor = bendPace(p, frame), band = before.mu1 - before.mu0;
     ColourRange r;
     r.mu0 = std::clamp(rule.mu0, before.mu0 - pace, before.mu0 + pace);
-    r.mu1 = std::max(std::clamp(rule.mu1, before.mu1 - pace, before.mu1 + pace), r.mu0 + 1);
-    const double factor = bendPace(p, frame);
+    r.mu1 = r.mu0 + std::max(std::clamp(rule.mu1 - rule.mu0, band / factor, band * factor), 1.0);
     r.bend = std::clamp(rule.bend, before.bend / factor, before.bend * factor);
     return r;
 }

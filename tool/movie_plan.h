@@ -83,14 +83,16 @@ double mu0Pace(const MoviePlan& plan, int frame);
 // add noise where the keyframes' are a picture's own.
 CountSpread frameSpread(const CountSpread& inner, const CountSpread& outer, double within);
 
-// The most the curve's count scale may change from one frame to the next,
-// as a factor: 1.1, and four times more for every octave the frame zooms
-// (the curve follows the median of the counts, which moves with the view
-// as a picture's content changes).
+// The most the band from mu0 to mu1 and the curve's count scale may change
+// from one frame to the next, as a factor: 1.1, and four times more for
+// every octave the frame zooms. Both follow the spread of the counts (their
+// 99th percentile, their median), which grows with depth as the counts do,
+// and jumps where a picture's limit was raised.
 double bendPace(const MoviePlan& plan, int frame);
 
 // Frame `frame`'s mapping from its picture rule's `rule`, after the mapping
-// of the frame before it (frame 0 keeps its rule's). mu1 keeps above mu0.
+// of the frame before it (frame 0 keeps its rule's): mu0 held to mu0Pace,
+// the band and the curve to bendPace. mu1 keeps above mu0.
 ColourRange smoothMapping(const MoviePlan& plan, int frame, const ColourRange& before, const ColourRange& rule);
 
 // The limit keyframe j is iterated to: that of the deepest frame it serves

@@ -47,8 +47,9 @@ std::string movedQuarterPixel(double log2Extent, int width)
 // samples move by a fraction of a pixel (at 1.5e-5 in the seahorse valley,
 // by a quarter of one: a mean of 10 grey levels, 13 % of the pixels by
 // more than 24), which no frame made from other samples can follow: a
-// frame between keyframes is judged against that, or against a mean of 6
-// levels and 95 % of its pixels within 24 where the view is calmer.
+// frame between keyframes is judged against that (within 30 % of its mean,
+// 5 % of its share), or against a mean of 6 levels and 95 % of its pixels
+// within 24 where the view is calmer.
 TEST(Movie, Mp4AndPngFramesAsTheirViewsRenderedAlone)
 {
     TempFolder folder;
@@ -85,8 +86,8 @@ TEST(Movie, Mp4AndPngFramesAsTheirViewsRenderedAlone)
                            extent, "--size", "160x90", "--samples", "2", "-o", folder.file("moved.png")}, said), 0) << said;
         const GreyDifference floor = greyDifference(readPngRgb(folder.file("moved.png")), alone);
         const GreyDifference d = greyDifference(frame, alone);
-        EXPECT_TRUE(d.mean >= 0 && d.mean < std::max(6.0, floor.mean + 1) &&
-                    d.shareWithin > std::min(0.95, floor.shareWithin - 0.02))
+        EXPECT_TRUE(d.mean >= 0 && d.mean < std::max(6.0, 1.3 * floor.mean) &&
+                    d.shareWithin > std::min(0.95, floor.shareWithin - 0.05))
             << d.mean << ", within 24: " << d.shareWithin << "; a quarter pixel off: " << floor.mean << ", "
             << floor.shareWithin;
     }

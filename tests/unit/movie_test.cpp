@@ -158,16 +158,21 @@ TEST(MoviePlan, ColourMappingKeepsItsPace)
     EXPECT_TRUE(m.mu0 == 500 && m.mu1 == 1000 && m.bend == 4);
     m = smoothMapping(p, 1, m, ColourRange{520, 1024, 4.2});
     EXPECT_TRUE(m.mu0 == 520 && m.mu1 == 1024 && m.bend == 4.2);
-    // A jump is followed at the pace: mu0 and mu1 by counts, the curve by a factor.
+    // A jump is followed at the pace: mu0 by counts, the band from mu0 to
+    // mu1 and the curve by a factor.
+    const double factor = bendPace(p, 2);
+    EXPECT_NEAR(factor, 1.1 * std::exp2(2 * std::fabs(frameLog2Extent(p, 2) - frameLog2Extent(p, 1))), 1e-9);
     m = smoothMapping(p, 2, m, ColourRange{1000, 5000, 40});
     EXPECT_NEAR(m.mu0, 520 + pace, 1e-9);
-    EXPECT_NEAR(m.mu1, 1024 + pace, 1e-9);
-    EXPECT_NEAR(m.bend, 4.2 * bendPace(p, 2), 1e-9);
-    EXPECT_NEAR(bendPace(p, 2), 1.1 * std::exp2(2 * std::fabs(frameLog2Extent(p, 2) - frameLog2Extent(p, 1))), 1e-9);
+    EXPECT_NEAR(m.mu1 - m.mu0, 504 * factor, 1e-9);
+    EXPECT_NEAR(m.bend, 4.2 * factor, 1e-9);
     m = smoothMapping(p, 3, m, ColourRange{0, 10, 0.1});
     EXPECT_NEAR(m.mu0, 520, 1e-9);
-    EXPECT_NEAR(m.mu1, 1024, 1e-9);
+    EXPECT_NEAR(m.mu1 - m.mu0, 504, 1e-9);
     EXPECT_NEAR(m.bend, 4.2, 1e-9);
+    // Within the pace the rule's own.
+    m = smoothMapping(p, 4, m, ColourRange{530, 1030, 4.5});
+    EXPECT_TRUE(m.mu0 == 530 && m.mu1 == 1030 && m.bend == 4.5);
     // mu1 never falls to mu0.
     m = smoothMapping(p, 4, ColourRange{600, 601, 1}, ColourRange{600 + pace, 601, 1});
     EXPECT_GT(m.mu1, m.mu0);
