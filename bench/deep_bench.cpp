@@ -19,6 +19,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <string>
 
 namespace deepbench {
@@ -77,6 +78,13 @@ std::string loadAverage()
         std::fclose(f);
     }
     return line.empty() ? "unknown\n" : line;
+}
+
+double cpuMs()
+{
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return 1e3 * double(t.tv_sec) + 1e-6 * double(t.tv_nsec);
 }
 
 double median(std::vector<double> values)

@@ -34,6 +34,9 @@ inline double msSince(Clock::time_point start)
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
 }
 
+// CPU milliseconds of the whole process, every thread (llvmpipe's too).
+double cpuMs();
+
 std::string loadAverage();
 double median(std::vector<double> values);
 

@@ -58,24 +58,27 @@ namespace {
 
 struct Run {
     std::vector<float> counts;
-    double ms = 0;
+    double ms = 0, cpu = 0;  // wall clock and CPU (every thread), medians
 };
 
 Run drawWith(const DeepGpuScene& gpu, const CountTarget& target, int repeats)
 {
     Run run;
-    std::vector<double> times;
+    std::vector<double> times, cpu;
     // llvmpipe compiles a program at its first draw: one pixel first, so
     // that the times are the drawing's.
     drawSceneCounts(gpu, target, TargetPlace{}, 0, 0, 1, 1);
     glFinish();
     for (int k = 0; k < repeats; ++k) {
         const auto start = Clock::now();
+        const double cpuStart = cpuMs();
         drawSceneCounts(gpu, target, TargetPlace{}, 0, 0, 800, 800);
         glFinish();
         times.push_back(msSince(start));
+        cpu.push_back(cpuMs() - cpuStart);
     }
     run.ms = median(times);
+    run.cpu = median(cpu);
     run.counts.resize(800 * 800);
     readCounts(target, 0, 0, 800, 800, run.counts.data());
     return run;
@@ -91,7 +94,7 @@ double usefulIterations(const std::vector<float>& counts, int limit)
 }
 
 struct Rounds {
-    double totalMs = 0, maxMs = 0, medianMs = 0;
+    double totalMs = 0, maxMs = 0, medianMs = 0, cpuMs = 0;
     int rounds = 0;
 };
 
@@ -102,6 +105,7 @@ Rounds viewerRounds(const DeepRequest& r, GLuint table)
     p.programs.folder = FRAKTALE_BINARY_DIR "/";
     std::vector<double> times;
     const auto start = Clock::now();
+    const double cpuStart = cpuMs();
     startPicture(p, r);
     ShowState shown;
     for (bool more = true; more;) {
@@ -112,7 +116,8 @@ Rounds viewerRounds(const DeepRequest& r, GLuint table)
         glFinish();
         times.push_back(msSince(round));
     }
-    Rounds result{msSince(start), *std::max_element(times.begin(), times.end()), median(times), int(times.size())};
+    Rounds result{msSince(start), *std::max_element(times.begin(), times.end()), median(times), cpuMs() - cpuStart,
+                  int(times.size())};
     releasePicture(p);
     return result;
 }
@@ -227,14 +232,15 @@ bool measure(const DeepView& v, const Options& o, GLuint table)
     const Accuracy a = againstMpfr(r, gpu.scene, ours.counts, v.samples > 0 ? std::min(v.samples, o.samples) : o.samples);
     char plainText[64] = "-", ratio[32] = "-", stopped[32] = "-";
     if (hasPlain) {
-        std::snprintf(plainText, sizeof plainText, "%.0f", plain.ms);
-        std::snprintf(ratio, sizeof ratio, "%.2f", plain.ms / ours.ms);
+        std::snprintf(plainText, sizeof plainText, "%.0f / %.0f", plain.ms, plain.cpu);
+        std::snprintf(ratio, sizeof ratio, "%.2f / %.2f", plain.ms / ours.ms, plain.cpu / ours.cpu);
         std::snprintf(stopped, sizeof stopped, "%ld", stoppedEscaping(ours.counts, plain.counts));
     }
-    std::printf("| %s | %s | %d | %d | %.0f | %.0f | %.0f (%d rounds; round median %.0f, max %.0f) | %s | %s | %.0f | %d/%d | %.4f (%d) | %s |\n",
-                v.name.c_str(), formatName(gpu.scene.format), rule, gpu.scene.limit, referenceMs, ours.ms, rounds.totalMs,
-                rounds.rounds, rounds.medianMs, rounds.maxMs, plainText, ratio, useful / ours.ms / 1e3, a.agree, a.samples,
-                a.rank, a.escaped, stopped);
+    std::printf("| %s | %s | %d | %d | %.0f | %.0f / %.0f | %.0f / %.0f (%d rounds; round median %.0f, max %.0f) | %s | %s | "
+                "%.0f / %.0f | %d/%d | %.4f (%d) | %s |\n",
+                v.name.c_str(), formatName(gpu.scene.format), rule, gpu.scene.limit, referenceMs, ours.ms, ours.cpu,
+                rounds.totalMs, rounds.cpuMs, rounds.rounds, rounds.medianMs, rounds.maxMs, plainText, ratio,
+                useful / ours.ms / 1e3, useful / ours.cpu / 1e3, a.agree, a.samples, a.rank, a.escaped, stopped);
     releaseTarget(target);
     releaseScene(gpu);
     return true;
@@ -256,11 +262,12 @@ bool runDeepViews(const Options& o)
     GLuint table = 0;
     glGenTextures(1, &table);
     uploadColourTexture(table, tf.colourTable);
-    std::printf("\nDeep views, 800 x 800 (ms: medians of %d; useful iterations per second in millions, from the plain "
-                "loop's counts where it draws the view, else from the product's)\n\n", o.repeats);
-    std::printf("| view | number format | limit: rule's | chosen | reference ms | product ms | as the viewer draws it, ms | "
-                "plain double loop ms | x plain | useful M/s | inside/outside as MPFR | rank correlation with MPFR "
-                "(escaping samples) | escaping stopped as interior |\n");
+    std::printf("\nDeep views, 800 x 800 (wall ms / CPU ms of every thread: medians of %d; useful iterations in millions "
+                "per wall second / per CPU second, from the plain loop's counts where it draws the view, else from the "
+                "product's)\n\n", o.repeats);
+    std::printf("| view | number format | limit: rule's | chosen | reference ms | product ms, wall / CPU | as the viewer "
+                "draws it, ms wall / CPU | plain double loop ms, wall / CPU | x plain, wall / CPU | useful M/s, wall / CPU | "
+                "inside/outside as MPFR | rank correlation with MPFR (escaping samples) | escaping stopped as interior |\n");
     std::printf("|---|---|---|---|---|---|---|---|---|---|---|---|---|\n");
     bool ok = true;
     for (const DeepView& v : deepViews())

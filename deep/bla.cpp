@@ -43,7 +43,7 @@ struct Builder {
         return z;
     }
 
-    void keep(int m, int level, const Map& map)
+    void keep(int m, int steps, const Map& map)
     {
         const double log2r = log2Of(map.radius);
         // Rounded down, so that the float never promises more than the map.
@@ -53,7 +53,7 @@ struct Builder {
         JumpNode& node = table.nodes[size_t(m - table.origin) / 2];
         const auto exponent = [](long long e) { return int32_t(std::clamp<long long>(e, INT32_MIN / 2, INT32_MAX / 2)); };
         node = JumpNode{float(map.a.re), float(map.a.im), float(map.b.re), float(map.b.im), exponent(map.a.e),
-                        exponent(map.b.e), level, 0};
+                        exponent(map.b.e), steps, 0};
     }
 
     // Block j of level l: its map where it lands before the orbit's last
@@ -66,8 +66,30 @@ struct Builder {
         const Map left = visit(l - 1, 2 * j), right = visit(l - 1, 2 * j + 1);
         if (!left.valid || !right.valid || first + (1LL << l) >= orbit.end) return Map{};
         const Map map = merge(left, right);
-        if (least < map.radius) keep(int(first), l, map);
+        if (least < map.radius) keep(int(first), 1 << l, map);
         return map;
+    }
+
+    // From the origin, the longest run of steps (landing before the last
+    // step) that every pixel can take at its first step: radius at least
+    // dcMax. It replaces the tree's jump there unless that one is longer
+    // by more than the share of the picture it serves (its radius against
+    // dcMax, squared: an area) makes up for.
+    void firstRun()
+    {
+        const int origin = table.origin;
+        Map run;
+        int steps = 0;
+        for (; origin + steps + 1 < orbit.end; ++steps) {
+            const Map next = steps == 0 ? single(origin) : merge(run, single(origin + steps));
+            if (next.radius < dcMax || isZero(next.radius)) break;
+            run = next;
+        }
+        if (steps < 2) return;
+        const JumpNode& tree = table.nodes[0];
+        const double share = std::min(1.0, std::exp2(2 * (double(table.log2Radius[size_t(origin)]) - log2Of(dcMax))));
+        if (tree.steps * share > steps) return;
+        keep(origin, steps, run);
     }
 };
 
@@ -86,13 +108,14 @@ BlaTable buildBla(const ReferenceOrbit& orbit, bool withDc, FloatExp dcMax, doub
     // a shorter one with a wider radius serves more pixels.
     Builder builder{orbit, withDc, dcMax, floatExp(epsilon), t, dcMax * floatExp(1.0 / 256)};
     builder.visit(top, 0);
+    builder.firstRun();
     return t;
 }
 
-int firstJumpLevel(const BlaTable& table, FloatExp delta0)
+int firstJumpSteps(const BlaTable& table, FloatExp delta0)
 {
     // A Mandelbrot pixel's first step is exact: d1 = dc.
     const int m = table.origin;
     if (int(table.log2Radius.size()) <= m || !(table.log2Radius[size_t(m)] > log2Of(delta0))) return 0;
-    return table.nodes[0].level;
+    return table.nodes[0].steps;
 }

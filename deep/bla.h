@@ -18,7 +18,13 @@
 // jump only the pixels next to the reference could take, at their first
 // steps, would shut out a shorter one that serves the picture): a fragment
 // tries only that one, and after a failure takes exact steps, climbing
-// back through jumps of growing length. The tree is walked depth first, so
+// back through jumps of growing length.
+// The origin's jump is the one every pixel meets at its first step, where
+// |delta| is at most dcMax (a Mandelbrot pixel's d1 is its dc, a Julia
+// pixel's d0 its offset): there the table keeps the longest run of steps,
+// of any length, whose radius is at least dcMax. Near a Misiurewicz point
+// the tree's aligned jumps there either miss the picture's outer pixels or
+// stop at half the run (at i, 1e-30: 32 of 60 steps). The tree is walked depth first, so
 // only its spine is ever held; what is kept is what the GPU reads: per
 // step log2 R (a float), per other step the node in floats with exponents.
 // An orbit that starts at 0 (every Mandelbrot reference, a Julia set's
@@ -38,16 +44,16 @@ constexpr double blaEpsilon = 0x1p-24;
 
 // One jump as the GPU reads it, two RGBA32UI texels: A and B as float
 // mantissas (the larger part of each in [0.5, 1)) with their exponents,
-// and the jump's level (its length is 2^level steps).
+// and the steps it covers (2^level from the tree, any number at the origin).
 struct JumpNode {
     float ar = 0, ai = 0, br = 0, bi = 0;
-    int32_t ea = 0, eb = 0, level = 0, unused = 0;
+    int32_t ea = 0, eb = 0, steps = 0, unused = 0;
 };
 static_assert(sizeof(JumpNode) == 32, "two texels");
 
 struct BlaTable {
     std::vector<float> log2Radius;  // per step 0 .. end - 1: log2 R of its jump, -infinity for none
-    std::vector<JumpNode> nodes;    // per step m with m - origin even, at (m - origin) / 2: its jump (level 0: none)
+    std::vector<JumpNode> nodes;    // per step m with m - origin even, at (m - origin) / 2: its jump (0 steps: none)
     int origin = 0;
     float widest = -INFINITY;       // the largest log2 R of any jump
 };
@@ -59,7 +65,7 @@ constexpr int tableBytesPerStep = sizeof(float) + sizeof(JumpNode) / 2;
 // in c, dcMax the largest |dc| over the picture.
 BlaTable buildBla(const ReferenceOrbit& orbit, bool withDc, FloatExp dcMax, double epsilon = blaEpsilon);
 
-// The level of the first jump any pixel can take, from the table's origin,
+// The steps of the first jump any pixel can take, from the table's origin,
 // where its |delta| is at most `delta0` (dcMax: a Mandelbrot pixel's d1 is
 // its dc, a Julia pixel's d0 its offset); 0 for none.
-int firstJumpLevel(const BlaTable& table, FloatExp delta0);
+int firstJumpSteps(const BlaTable& table, FloatExp delta0);

@@ -70,7 +70,7 @@ DeepFormat chooseFormat(const DeepScene& s)
     f.wide = false;
     // Jumps pay where the first one any pixel takes is long; else the lookups
     // cost more than the steps they save.
-    f.skip = firstJumpLevel(s.tables[0], s.dcMax) >= 5;
+    f.skip = firstJumpSteps(s.tables[0], s.dcMax) >= 32;
     return f;
 }
 

@@ -36,7 +36,7 @@
 const int roundSteps = 32;
 
 uniform usamplerBuffer orbit;  // per step: Z (mantissas), Z's exponent, log2 of the jump's radius
-uniform usamplerBuffer jumps;  // per other step two texels: A, B (float mantissas); their exponents, the jump's level
+uniform usamplerBuffer jumps;  // per other step two texels: A, B (float mantissas); their exponents, the jump's steps
 uniform int refStart[2];   // step 0 of each reference, in steps from the texture's start
 uniform int refEnd[2];     // last step of each reference
 uniform int jumpStart[2];  // the first node of each reference
@@ -243,8 +243,8 @@ void main()
         while (reach < widest && reach < Z.log2r) {
             int node = 2 * (jumpStart[ref] + ((m - jumpOrigin[ref]) >> 1));
             uvec4 a = texelAt(jumps, node), b = texelAt(jumps, node + 1);
-            int level = int(b.z);
-            if (n + (1 << level) > target) break;
+            int steps = int(b.z);
+            if (n + steps > target) break;
             vec2 A = uintBitsToFloat(a.xy);
             int k = exponentOf(w);
 #if JULIA
@@ -258,8 +258,8 @@ void main()
             contract(test.mantissa, test.exponent, dot(A, A), 2 * int(b.x));
             contract(returns.mantissa, returns.exponent, dot(A, A), 2 * int(b.x));
 #endif
-            m += 1 << level;
-            n += 1 << level;
+            m += steps;
+            n += steps;
             Z = refAt(base + m);
             z = vec2(Z.z + shifted(w, e));
             r2 = dot(z, z);

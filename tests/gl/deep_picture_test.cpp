@@ -175,7 +175,7 @@ TEST_F(DeepPictures, DoublesDrawThePicturesToo)
         gpu.scene.format.wide = true;
         CountTarget target;
         const std::vector<float> counts = drawWhole(gpu, target);
-        const Judgement j = judge(r, gpu.scene, counts, 60, seed++);
+        const Judgement j = judge(r, gpu.scene, counts, 150, seed++);
         EXPECT_EQ(j.agree, j.samples) << "inside or outside differently";
         EXPECT_GE(j.rank, 0.97);
         releaseTarget(target);

@@ -26,13 +26,13 @@ static ReferenceOrbit orbitOf(C z0, C c, int limit)
 // mantissas and exponents.
 struct Jump {
     C a, b;
-    int level;
+    int steps;
 };
 
 static Jump jumpAt(const BlaTable& table, int m)
 {
     const JumpNode& n = table.nodes[size_t(m - table.origin) / 2];
-    return Jump{std::ldexp(1.0, n.ea) * C(n.ar, n.ai), std::ldexp(1.0, n.eb) * C(n.br, n.bi), n.level};
+    return Jump{std::ldexp(1.0, n.ea) * C(n.ar, n.ai), std::ldexp(1.0, n.eb) * C(n.br, n.bi), n.steps};
 }
 
 // How far the jump from step m, from delta with the pixel's dc, lands from
@@ -43,7 +43,7 @@ static Jump jumpAt(const BlaTable& table, int m)
 // float mantissas' own rounding (2^-24 of the result, and of B dc).
 static double missInPromises(const ReferenceOrbit& orbit, const Jump& jump, int m, C delta, C dc, bool withDc)
 {
-    const int steps = 1 << jump.level;
+    const int steps = jump.steps;
     std::vector<double> size{std::abs(delta)};
     C exact = delta;
     for (int i = m; i < m + steps; ++i) {
@@ -86,9 +86,11 @@ TEST(DeepJumps, JumpsFollowTheRecurrence)
         double worst = 0;
         for (int m = table.origin; m < orbit.end; m += 2) {
             const Jump jump = jumpAt(table, m);
-            if (jump.level == 0) continue;
-            ++tried;
             const double radius = std::exp2(double(table.log2Radius[size_t(m)]));
+            // With dcMax 0 the origin's run goes on for the whole orbit, its
+            // A past double's range: the check's own arithmetic ends there.
+            if (jump.steps == 0 || !std::isfinite(std::abs(jump.a)) || radius == 0) continue;
+            ++tried;
             for (C direction : {C(1, 0), C(0, -1), C(-0.6, 0.8)})
                 for (C dcDirection : {C(1, 0), C(-0.8, -0.6)})
                     worst = std::max(worst, missInPromises(orbit, jump, m, 0.99 * radius * direction, dcMax * dcDirection, withDc));
@@ -101,29 +103,60 @@ TEST(DeepJumps, JumpsFollowTheRecurrence)
 // The radius of one step and of a merge, by hand: z0 = 1 under z^2 stays
 // at 1, so each step is A = 2, B = 1; one step's radius is epsilon 2 -
 // dcMax / 2, two steps' (A = 4, B = 2 + 1 = 3) min(R1, (R1 - |B1| dcMax) /
-// |A1|). At dcMax of 2^-30 against epsilon 2^-24 the dc term moves the
-// radius by a 256th; at dcMax of 2^-20 no step is linear for every pixel.
-// Deep down (dcMax 2^-5000, far below double's range) the radius is
-// epsilon's alone, and the table still holds it.
+// |A1|), four steps' the same again from two. At dcMax of 2^-30 against
+// epsilon 2^-24 the dc term moves the radius by a 256th; at dcMax of 2^-20
+// no step is linear for every pixel. Deep down (dcMax 2^-5000, far below
+// double's range) the radius is epsilon's alone, and the table still holds
+// it. Of 16 steps, 2 keeps the tree's two, 8 its four (eight would land on
+// the last step).
 TEST(DeepJumps, RadiusFollowsTheLargestDc)
 {
-    const ReferenceOrbit orbit = orbitOf(1, 0, 8);
+    const ReferenceOrbit orbit = orbitOf(1, 0, 16);
     for (const auto& [dcMax, log2Dc] : {std::pair{0x1p-30, -30.0}, {0.0, -INFINITY}}) {
         const BlaTable table = buildBla(orbit, true, floatExp(dcMax));
         const double r1 = blaEpsilon * 2 - dcMax / 2, r2 = std::min(r1, (r1 - dcMax) / 2);
         const double r4 = std::min(r2, (r2 - 3 * dcMax) / 4);  // two of the above: Bx = 3, Ax = 4
         EXPECT_NEAR(std::exp2(double(table.log2Radius[2])), r2, r2 * 1e-5) << log2Dc;
-        EXPECT_NEAR(std::exp2(double(table.log2Radius[0])), r4, r4 * 1e-5) << log2Dc;
+        EXPECT_NEAR(std::exp2(double(table.log2Radius[8])), r4, r4 * 1e-5) << log2Dc;
         EXPECT_LE(std::exp2(double(table.log2Radius[2])), r2) << "a radius rounded up promises too much";
-        const Jump two = jumpAt(table, 2), four = jumpAt(table, 0);
-        EXPECT_TRUE(two.level == 1 && two.a == C(4, 0) && two.b == C(3, 0)) << two.a << two.b;
-        EXPECT_TRUE(four.level == 2 && four.a == C(16, 0) && four.b == C(15, 0)) << four.a << four.b;
+        const Jump two = jumpAt(table, 2), four = jumpAt(table, 8);
+        EXPECT_TRUE(two.steps == 2 && two.a == C(4, 0) && two.b == C(3, 0)) << two.a << two.b;
+        EXPECT_TRUE(four.steps == 4 && four.a == C(16, 0) && four.b == C(15, 0)) << four.a << four.b;
     }
     EXPECT_EQ(buildBla(orbit, true, floatExp(0x1p-20)).widest, -INFINITY);
     const BlaTable deep = buildBla(orbit, true, floatExp(0.5, -5000));
     EXPECT_NEAR(double(deep.log2Radius[2]), std::log2(blaEpsilon), 1e-4);
-    EXPECT_EQ(firstJumpLevel(deep, floatExp(1e-9)), 2);  // 0 to 4 lands before the end, 8 would not
-    EXPECT_EQ(firstJumpLevel(deep, floatExp(1e-3)), 0);
+}
+
+// Where every pixel starts (the origin, |delta| at most dcMax) the table
+// keeps the longest run of any length whose radius is at least dcMax. On
+// z0 = 1 under z^2 (A = 2^k, B = 2^k - 1 after k steps) the run of k + 1
+// steps has radius (R1 - (2^k - 1) dcMax) / 2^k: at dcMax 2^-30, 7 steps
+// (1.008 dcMax), not 8 (0.51 dcMax), where the tree's aligned jumps give 4
+// or 8 steps that the outer pixels cannot take. Where no pixel is near its
+// limit (dcMax 2^-5000) the run goes on to the step before the last; where
+// dcMax leaves no step linear there is none. The format takes jumps where
+// the run is 32 steps or more.
+TEST(DeepJumps, EveryPixelsFirstJumpIsTheLongestRun)
+{
+    const ReferenceOrbit orbit = orbitOf(1, 0, 16);
+    const double dcMax = 0x1p-30;
+    const BlaTable table = buildBla(orbit, true, floatExp(dcMax));
+    const Jump run = jumpAt(table, 0);
+    EXPECT_TRUE(run.steps == 7 && run.a == C(128, 0) && run.b == C(127, 0)) << run.steps << " " << run.a << run.b;
+    const double r1 = blaEpsilon * 2 - dcMax / 2;
+    EXPECT_NEAR(std::exp2(double(table.log2Radius[0])), (r1 - 63 * dcMax) / 64, dcMax * 1e-5);
+    EXPECT_EQ(firstJumpSteps(table, floatExp(dcMax)), 7);
+    EXPECT_EQ(firstJumpSteps(table, floatExp(2 * dcMax)), 0) << "pixels beyond the radius";
+    EXPECT_EQ(firstJumpSteps(buildBla(orbit, true, floatExp(0.5, -5000)), floatExp(0.5, -5000)), 15);
+    EXPECT_EQ(firstJumpSteps(buildBla(orbit, true, floatExp(0x1p-20)), floatExp(0x1p-20)), 0);
+    // From 0 the run starts after the exact first step: at the Misiurewicz
+    // point i at 1e-30 (800 pixels) d grows by 2.4 a step from 2^-100.
+    const ReferenceOrbit i = orbitOf(0, C(0, 1), 200);
+    const BlaTable atI = buildBla(i, true, floatExp(0.5, -99));
+    EXPECT_EQ(atI.origin, 1);
+    EXPECT_GE(firstJumpSteps(atI, floatExp(0.5, -99)), 56);
+    EXPECT_LE(firstJumpSteps(atI, floatExp(0.5, -99)), 64);
 }
 
 // A jump from m is aligned (m a multiple of its length), lands strictly
@@ -131,9 +164,10 @@ TEST(DeepJumps, RadiusFollowsTheLargestDc)
 // positive, on every other step from the origin: 1 for an orbit from 0,
 // whose first step is exact. Of 1000 steps, 513 takes 256 (level 8), 993
 // lands on 997 because 1001 would be past the end. From z0 != 0 the tree
-// starts at 0. A merged
-// segment across Z = 0 has radius 0: nothing is linear across the
-// critical point (c = -1 comes back to it every other step).
+// starts at 0. A merged segment across Z = 0 has radius 0: nothing is
+// linear across the critical point (c = -1 comes back to it every other
+// step). The origin's run is the exception (above): with dcMax 0 it runs
+// to the step before the last.
 TEST(DeepJumps, WhereJumpsStartAndLand)
 {
     const ReferenceOrbit orbit = orbitOf(0, C(-0.7436438870371587, 0.1318259042053120), 2048);
@@ -144,19 +178,19 @@ TEST(DeepJumps, WhereJumpsStartAndLand)
         const BlaTable table = buildBla(shorter, false, FloatExp{});
         ASSERT_EQ(table.log2Radius.size(), size_t(end));
         ASSERT_EQ(table.origin, 1);
-        for (int m = 0; m < end; ++m) {
-            const int l = (m - 1) % 2 ? 0 : table.nodes[size_t(m - 1) / 2].level;
-            ASSERT_TRUE(l == 0 || ((m - 1) % (1 << l) == 0 && m + (1 << l) < end)) << end << " steps, from " << m;
-            ASSERT_EQ(l > 0, std::isfinite(table.log2Radius[size_t(m)])) << end << " steps, from " << m;
+        for (int m = 2; m < end; ++m) {
+            const int steps = (m - 1) % 2 ? 0 : table.nodes[size_t(m - 1) / 2].steps;
+            ASSERT_TRUE(steps == 0 || ((m - 1) % steps == 0 && (steps & (steps - 1)) == 0 && m + steps < end))
+                << end << " steps, from " << m;
+            ASSERT_EQ(steps > 0, std::isfinite(table.log2Radius[size_t(m)])) << end << " steps, from " << m;
         }
-        if (end == 1000)
-            EXPECT_TRUE(table.nodes[0].level == 9 && table.nodes[256].level == 8 && table.nodes[496].level == 2)
-                << table.nodes[256].level << " " << table.nodes[496].level;
+        if (end > 3) EXPECT_EQ(table.nodes[0].steps, end - 2) << end;
+        if (end == 1000) EXPECT_TRUE(table.nodes[256].steps == 256 && table.nodes[496].steps == 4);
     }
     EXPECT_EQ(buildBla(orbitOf(C(0.1, 0), C(0.2, 0), 64), false, FloatExp{}).origin, 0);
     for (const auto& [z0, withDc] : {std::pair{C(0, 0), true}, {C(-1, 0), false}, {C(-1, 0), true}}) {
         const BlaTable table = buildBla(orbitOf(z0, -1, 64), withDc, floatExp(1e-20));
-        for (const JumpNode& node : table.nodes) ASSERT_EQ(node.level, 0) << z0;
+        for (const JumpNode& node : table.nodes) ASSERT_EQ(node.steps, 0) << z0;
         EXPECT_EQ(table.widest, -INFINITY);
     }
 }

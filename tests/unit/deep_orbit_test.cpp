@@ -198,8 +198,8 @@ TEST(DeepOrbit, FormatFollowsTheFirstJump)
         request.width = request.height = 800;
         DeepScene scene;
         ASSERT_TRUE(prepareScene(request, nullptr, scene));
-        EXPECT_EQ(scene.format.skip, skip) << extent << ": first jump " << firstJumpLevel(scene.tables[0], scene.dcMax);
-        EXPECT_EQ(scene.format.skip, firstJumpLevel(scene.tables[0], scene.dcMax) >= 5) << extent;
+        EXPECT_EQ(scene.format.skip, skip) << extent << ": first jump " << firstJumpSteps(scene.tables[0], scene.dcMax);
+        EXPECT_EQ(scene.format.skip, firstJumpSteps(scene.tables[0], scene.dcMax) >= 32) << extent;
         EXPECT_FALSE(scene.format.wide);
     }
 }
