@@ -115,6 +115,7 @@ std::vector<float> latticeCounts(const DeepGpuScene& gpu, const CountTarget& scr
     const int x0 = coarsePhase(W), y0 = coarsePhase(H);
     const int across = (W - x0 + stride - 1) / stride, up = (H - y0 + stride - 1) / stride;
     std::vector<float> counts, piece;
+    if (scratch.width <= 0 || scratch.height <= 0) return counts;  // else the pieces never advance
     for (int j = 0; j < up; j += scratch.height)
         for (int i = 0; i < across; i += scratch.width) {
             const int w = std::min(scratch.width, across - i), h = std::min(scratch.height, up - j);
