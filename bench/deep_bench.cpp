@@ -53,6 +53,9 @@ int main(int argc, char** argv)
         else if (!std::strcmp(argv[i], "--draw-with-limit") && i + 1 < argc) return drawWithLimit(std::atoi(argv[++i]));
         else return std::printf("usage: fraktale_deep_bench [--view TEXT] [--repeats N] [--samples N] [--viewer PATH] [--memory] [--format floats|doubles]\n"), 2;
     }
+    // The viewer is started from its own folder (its shaders are there):
+    // a relative path would no longer name it.
+    if (char* full = o.viewer.empty() ? nullptr : realpath(o.viewer.c_str(), nullptr)) o.viewer = full, std::free(full);
     HeadlessGl gl;
     std::string error;
     if (!openHeadlessGl(gl, error) || !useHeadlessSurface(gl, 800, 800)) return std::printf("no GL: %s\n", error.c_str()), 1;

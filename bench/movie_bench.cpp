@@ -79,6 +79,10 @@ Run runTool(const Options& o, const std::vector<std::string>& args, const std::s
     const auto start = Clock::now();
     const pid_t pid = fork();
     if (pid == 0) {
+        // As from a terminal: a shell that started the benchmark in the
+        // background hands its children SIGINT ignored, and the tool keeps
+        // an ignored signal ignored.
+        signal(SIGINT, SIG_DFL);
         FILE* out = std::freopen(log.c_str(), "w", stderr);
         if (out && chdir(o.folder.c_str()) == 0) execv(o.tool.c_str(), argv.data());
         _exit(127);

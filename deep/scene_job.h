@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <memory>
 
 struct SceneJob {
@@ -21,5 +22,10 @@ struct SceneJob {
     DeepScene scene;
 };
 
+// Work on the scene that belongs on the worker too, handed down by the
+// layer that draws it (laying out a million-step orbit for the GPU takes
+// hundreds of milliseconds); run only for a scene that was made.
+using SceneFinish = std::function<void(DeepScene&)>;
+
 // Starts computing the scene of `request` on a thread of its own.
-std::shared_ptr<SceneJob> startSceneJob(const DeepRequest& request);
+std::shared_ptr<SceneJob> startSceneJob(const DeepRequest& request, SceneFinish finish = {});

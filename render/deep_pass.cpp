@@ -8,6 +8,11 @@
 bool uploadScene(DeepPrograms& programs, DeepGpuScene& gpu)
 {
     gpu.layout = layoutScene(gpu.scene, true);
+    return uploadLaidOut(programs, gpu);
+}
+
+bool uploadLaidOut(DeepPrograms& programs, DeepGpuScene& gpu)
+{
     const bool uploaded = uploadLayout(gpu.textures, gpu.layout);
     // llvmpipe keeps its own copy of every texture: the CPU's goes.
     std::vector<uint32_t>().swap(gpu.layout.orbit);

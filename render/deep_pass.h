@@ -18,6 +18,8 @@ struct DeepGpuScene {
 // orbits and tables, and the layout's words, are freed on the way: only
 // the GPU keeps them.
 bool uploadScene(DeepPrograms& programs, DeepGpuScene& gpu);
+// The same for a scene already laid out (gpu.layout, made on a worker).
+bool uploadLaidOut(DeepPrograms& programs, DeepGpuScene& gpu);
 
 // The program variant a scene is drawn with (its format).
 DeepVariant variantOf(const DeepScene& scene);

@@ -42,6 +42,7 @@ struct ProgressivePicture {
     Stage stage = Stage::none;
     DeepRequest request;            // what is being drawn
     std::shared_ptr<SceneJob> job;  // while its scene is computed
+    std::shared_ptr<DeepLayout> laidOut;  // where that job lays the scene out
     DeepPrograms programs;
     DeepGpuScene gpu;
     PictureTarget targets[3];       // the picture, the next move's, and the last picture
