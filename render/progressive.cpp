@@ -216,6 +216,12 @@ void startPicture(ProgressivePicture& p, const DeepRequest& r)
     long dx = 0, dy = 0;
     const bool keep = sized(p, r.width, r.height) && p.stage != ProgressivePicture::Stage::none &&
                       sameFractal(p.request, r) && wholePixelsApart(p.request.view, r.view, r.width, r.height, dx, dy);
+    // Kept pixels were drawn at the limit their picture raised itself to:
+    // the moved picture goes on from there, with what that raise saw, or
+    // it would raise again and throw them away.
+    DeepRequest scene = r;
+    if (keep && r.limit == 0) scene.limit = p.gpu.scene.limit;
+    else p.raised = false;
     if (keep) {
         // The content moves the other way than the view.
         shiftPictureTarget(p.targets[p.current], p.targets[p.spare], int(-dx), int(-dy));
@@ -240,8 +246,7 @@ void startPicture(ProgressivePicture& p, const DeepRequest& r)
     p.passesDone = 0;
     p.recolourAll = true;
     p.drawnSamples = 0;
-    p.raised = false;
-    startScene(p, r);
+    startScene(p, scene);
 }
 
 bool advancePicture(ProgressivePicture& p, double budgetMs)

@@ -374,6 +374,16 @@ TEST_F(DeepPictures, ABlankPictureRaisesItsLimitUntilItShows)
     EXPECT_EQ(drawWhole(gpu, target), shown);
     releaseTarget(target);
     releaseScene(gpu);
+    // Moved by whole pixels, it keeps that limit and what is drawn: only
+    // the uncovered strips (and a few coarse samples) are new.
+    const int limit = p.gpu.scene.limit;
+    panDeep(at.view, 5, -3, c.width, c.height);
+    at.limit = 0;
+    startPicture(p, at);
+    drawInPasses(p, [](const ProgressivePicture&) { return false; }, [](const ProgressivePicture&) {});
+    ASSERT_TRUE(pictureFinished(p));
+    EXPECT_EQ(p.gpu.scene.limit, limit);
+    EXPECT_LE(p.drawnSamples, long(5 * c.height + 3 * c.width + c.width * c.height / 16)) << "drawn again";
     releasePicture(p);
 }
 
