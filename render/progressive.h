@@ -35,7 +35,7 @@
 // A display pass's time for drawing counts: with the colour pass, the
 // editor and the swap, a round of the main loop stays inside 100 ms on a
 // software renderer.
-constexpr double passBudgetMs = 85;
+constexpr double passBudgetMs = 70;
 
 struct ProgressivePicture {
     enum class Stage { none, scene, drawing, finished };
