@@ -53,6 +53,32 @@ inline DeepRequest requestFor(const DeepCase& c)
     return r;
 }
 
+// How a picture stands against MPFR at sampled pixels: inside or outside
+// alike, and escaping counts in the same order (rank correlation), the
+// criterion that holds wherever the picture is right: near a deep minibrot
+// many counts change when the point moves by a thousandth of a pixel, and
+// no two right programs agree on them, but they agree on the picture.
+struct Judgement {
+    int samples = 0, agree = 0, escaped = 0;
+    double rank = 1;
+};
+
+inline Judgement judge(const DeepRequest& r, const DeepScene& s, const std::vector<float>& counts, int samples, unsigned seed)
+{
+    std::mt19937 random(seed);
+    Judgement j;
+    std::vector<std::pair<double, double>> pairs;
+    for (; j.samples < samples; ++j.samples) {
+        const int x = int(random() % unsigned(r.width)), y = int(random() % unsigned(r.height));
+        const double got = counts[size_t(y) * r.width + x], exact = mpfrCount(r, s, x, y);
+        j.agree += (got < 0) == (exact < 0);
+        if (got >= 0 && exact >= 0) pairs.emplace_back(exact, got);
+    }
+    j.escaped = int(pairs.size());
+    j.rank = rankCorrelation(pairs);
+    return j;
+}
+
 class DeepPictures : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
@@ -80,37 +106,26 @@ protected:
         readCounts(target, 0, 0, gpu.scene.width, gpu.scene.height, counts.data());
         return counts;
     }
+    // A case drawn whole (with double mantissas where `wide`), judged at
+    // `samples` random pixels from `seed`.
+    Judgement drawnAndJudged(const DeepCase& c, bool wide, int samples, unsigned seed)
+    {
+        const DeepRequest r = requestFor(c);
+        DeepGpuScene gpu;
+        if (!prepareScene(r, nullptr, gpu.scene)) return ADD_FAILURE() << "not drawable", Judgement{0, 0, 0, 0};
+        gpu.scene.format.wide = wide;
+        CountTarget target;
+        const Judgement j = judge(r, gpu.scene, drawWhole(gpu, target), samples, seed);
+        releaseTarget(target);
+        releaseScene(gpu);
+        return j;
+    }
     static inline HeadlessGl gl;
     static inline bool opened = false;
     static inline std::string reason;
     DeepPrograms programs;
 };
 
-// How a picture stands against MPFR at sampled pixels: inside or outside
-// alike, and escaping counts in the same order (rank correlation), the
-// criterion that holds wherever the picture is right: near a deep minibrot
-// many counts change when the point moves by a thousandth of a pixel, and
-// no two right programs agree on them, but they agree on the picture.
-struct Judgement {
-    int samples = 0, agree = 0, escaped = 0;
-    double rank = 1;
-};
-
-inline Judgement judge(const DeepRequest& r, const DeepScene& s, const std::vector<float>& counts, int samples, unsigned seed)
-{
-    std::mt19937 random(seed);
-    Judgement j;
-    std::vector<std::pair<double, double>> pairs;
-    for (; j.samples < samples; ++j.samples) {
-        const int x = int(random() % unsigned(r.width)), y = int(random() % unsigned(r.height));
-        const double got = counts[size_t(y) * r.width + x], exact = mpfrCount(r, s, x, y);
-        j.agree += (got < 0) == (exact < 0);
-        if (got >= 0 && exact >= 0) pairs.emplace_back(exact, got);
-    }
-    j.escaped = int(pairs.size());
-    j.rank = rankCorrelation(pairs);
-    return j;
-}
 
 }  // namespace
 }  // namespace fx

@@ -36,18 +36,11 @@ TEST_F(DeepPictures, SampledPixelsAsMpfrHasThem)
     unsigned seed = 7;
     for (const DeepCase& c : cases) {
         SCOPED_TRACE(c.where);
-        const DeepRequest r = requestFor(c);
-        DeepGpuScene gpu;
-        ASSERT_TRUE(prepareScene(r, nullptr, gpu.scene));
-        CountTarget target;
-        const std::vector<float> counts = drawWhole(gpu, target);
-        const Judgement j = judge(r, gpu.scene, counts, 100, seed++);
+        const Judgement j = drawnAndJudged(c, false, 100, seed++);
         EXPECT_GE(j.agree, j.samples * 995 / 1000) << "inside or outside differently";
         EXPECT_GE(j.escaped, c.escapedAtLeast);
         std::printf("%s: %d/%d, %d escaped, rank %.4f\n", c.where, j.agree, j.samples, j.escaped, j.rank);
         EXPECT_GE(j.rank, 0.97) << "escape counts out of MPFR's order";
-        releaseTarget(target);
-        releaseScene(gpu);
     }
 }
 
@@ -64,17 +57,9 @@ TEST_F(DeepPictures, DoublesDrawThePicturesToo)
     unsigned seed = 3;
     for (const DeepCase& c : cases) {
         SCOPED_TRACE(c.where);
-        const DeepRequest r = requestFor(c);
-        DeepGpuScene gpu;
-        ASSERT_TRUE(prepareScene(r, nullptr, gpu.scene));
-        gpu.scene.format.wide = true;
-        CountTarget target;
-        const std::vector<float> counts = drawWhole(gpu, target);
-        const Judgement j = judge(r, gpu.scene, counts, 150, seed++);
+        const Judgement j = drawnAndJudged(c, true, 150, seed++);
         EXPECT_EQ(j.agree, j.samples) << "inside or outside differently";
         EXPECT_GE(j.rank, 0.97);
-        releaseTarget(target);
-        releaseScene(gpu);
     }
 }
 

@@ -2,6 +2,7 @@
 // their German errors, and the way from a location to a view and back.
 #include "deep/location.h"
 #include "support/deep_numbers.h"
+#include "support/words.h"
 
 #include <gtest/gtest.h>
 
@@ -37,17 +38,6 @@ TEST(DeepLocation, DecimalsInAndOut)
         EXPECT_EQ(b.toDouble(), 1.0) << bad;
     }
 }
-
-struct Words {
-    std::vector<std::string> text;
-    std::vector<char*> argv;
-    explicit Words(const char* line)
-    {
-        std::istringstream in(line);
-        for (std::string w; in >> w;) text.push_back(w);
-        for (std::string& w : text) argv.push_back(w.data());
-    }
-};
 
 // Each option takes its values; the centre's precision grows with the depth
 // of the extent (|-0.75| / (1e-300 / 800): log2(600) + 300 log2(10) = 1005.8

@@ -6,6 +6,7 @@
 #include "deep/iteration_limit.h"
 #include "deep/location.h"
 #include "tool/options.h"
+#include "support/words.h"
 
 #include <gtest/gtest.h>
 
@@ -15,18 +16,6 @@
 #include <vector>
 
 namespace {
-
-struct Words {
-    std::vector<std::string> text;
-    std::vector<char*> argv;
-    explicit Words(const std::string& line)
-    {
-        std::istringstream in(line);
-        for (std::string w; in >> w;) text.push_back(w);
-        for (std::string& w : text) argv.push_back(w.data());
-    }
-    int argc() const { return int(argv.size()); }
-};
 
 double log2Footprint(double extentExponent10, int pixels)
 {

@@ -4,6 +4,7 @@
 #include "app/arguments.h"
 #include "app/fractal_window.h"
 #include "app/navigation.h"
+#include "support/words.h"
 
 #include <gtest/gtest.h>
 
@@ -12,18 +13,6 @@
 #include <sstream>
 #include <tuple>
 #include <vector>
-
-struct Words {
-    std::vector<std::string> text;
-    std::vector<char*> argv;
-    explicit Words(const std::string& line)
-    {
-        std::istringstream in(line);
-        for (std::string w; in >> w;) text.push_back(w);
-        for (std::string& w : text) argv.push_back(w.data());
-    }
-    int argc() const { return int(argv.size()); }
-};
 
 // -display and -geometry take the next word whatever it looks like, the
 // other GLUT options none; --help or -h anywhere wins over any error.
