@@ -42,7 +42,9 @@ void mouse(FractalWindow& w, int button, int state, int x, int y)
     if (button == GLUT_LEFT_BUTTON && &w == &mandelbrotWindow) leftHeld = state == GLUT_DOWN && !editor;
     if (editor) return;
     if (button == wheelIn || button == wheelOut) {
-        const WindowView before = windowView(w);
+        // A notch is a press and a release: the view before the press is the one to go back to.
+        WindowView before;
+        if (state == GLUT_DOWN) before = windowView(w);
         if (!zoomWindow(w, button == wheelIn ? ZoomDirection::in : ZoomDirection::out, deepAvailable)) return;
         if (state == GLUT_DOWN) remember(w.history, before);
         requestRedisplay(w);
@@ -60,7 +62,9 @@ void dragTo(FractalWindow& w, int x, int y)
 {
     Drag& d = dragOf(w);
     trackPointer(w, x, y);
-    const WindowView before = windowView(w);
+    // Only the drag's first move goes into the history.
+    WindowView before;
+    if (!d.moved) before = windowView(w);
     if (!panWindow(w, d.x - x, y - d.y, deepAvailable)) return;
     if (!d.moved) remember(w.history, before);
     d.moved = true, d.x = x, d.y = y;

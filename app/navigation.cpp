@@ -67,9 +67,16 @@ void juliaConstantFromPointer(const FractalWindow& mandelbrot, float& cr, float&
     ci = mandelbrot.viewBottom + (mandelbrot.viewTop - mandelbrot.viewBottom) * mandelbrot.pointerY;
 }
 
+// Bounds tried apart from the window: a copy of the whole record would
+// copy its colour table and its history of deep views on every step.
+static bool boundsResolved(float left, float right, float bottom, float top, int width, int height)
+{
+    return floatResolves(left, right, width) && floatResolves(bottom, top, height);
+}
+
 bool floatHoldsView(const FractalWindow& w)
 {
-    return floatResolves(w.viewLeft, w.viewRight, w.width) && floatResolves(w.viewBottom, w.viewTop, w.height);
+    return boundsResolved(w.viewLeft, w.viewRight, w.viewBottom, w.viewTop, w.width, w.height);
 }
 
 namespace {
@@ -84,11 +91,10 @@ void roundView(FractalWindow& w)
 bool zoomWindow(FractalWindow& w, ZoomDirection direction, bool deep)
 {
     if (!w.deep) {
-        FractalWindow next = w;
-        const bool stepped = zoomView(next, direction);
-        if (stepped && (!deep || floatHoldsView(next))) {
-            w.viewLeft = next.viewLeft, w.viewRight = next.viewRight;
-            w.viewBottom = next.viewBottom, w.viewTop = next.viewTop;
+        float bottom = w.viewBottom, top = w.viewTop, left = w.viewLeft, right = w.viewRight;
+        const bool stepped = zoomAxis(bottom, top, w.pointerY, direction) && zoomAxis(left, right, w.pointerX, direction);
+        if (stepped && (!deep || boundsResolved(left, right, bottom, top, w.width, w.height))) {
+            w.viewLeft = left, w.viewRight = right, w.viewBottom = bottom, w.viewTop = top;
             return true;
         }
         if (!deep || !std::isfinite(w.pointerX) || !std::isfinite(w.pointerY)) return false;
@@ -142,15 +148,14 @@ bool panWindow(FractalWindow& w, long dx, long dy, bool deep)
     if (w.width <= 0 || w.height <= 0 || (dx == 0 && dy == 0)) return false;
     DeepView view = w.deep ? w.deepView : deepFromFloat(w.viewLeft, w.viewRight, w.viewBottom, w.viewTop, w.width, w.height);
     panDeep(view, dx, dy, w.width, w.height);
-    FractalWindow next = w;
-    roundToFloat(view, next.viewLeft, next.viewRight, next.viewBottom, next.viewTop);
+    float left, right, bottom, top;
+    roundToFloat(view, left, right, bottom, top);
     // As a zoom step: a float view must stay usable, a deep one within
     // float's range (its rounding is what the float programs would get).
-    const bool deepNow = deep && !floatHoldsView(next);
-    if (deepNow ? !std::isfinite(next.viewRight - next.viewLeft) || !std::isfinite(next.viewTop - next.viewBottom)
-                : !usable(next.viewLeft, next.viewRight) || !usable(next.viewBottom, next.viewTop))
+    const bool deepNow = deep && !boundsResolved(left, right, bottom, top, w.width, w.height);
+    if (deepNow ? !std::isfinite(right - left) || !std::isfinite(top - bottom) : !usable(left, right) || !usable(bottom, top))
         return false;
-    w.viewLeft = next.viewLeft, w.viewRight = next.viewRight, w.viewBottom = next.viewBottom, w.viewTop = next.viewTop;
+    w.viewLeft = left, w.viewRight = right, w.viewBottom = bottom, w.viewTop = top;
     w.deep = deepNow;
     if (deepNow) w.deepView = std::move(view);
     return true;
