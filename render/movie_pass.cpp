@@ -129,7 +129,7 @@ bool drawKeyframe(MovieGl& gl, DeepGpuScene& gpu, CountTarget& target, int& rows
                   std::vector<float>& counts)
 {
     const int w = gpu.scene.width, h = gpu.scene.height;
-    if (!uploadScene(gl.programs, gpu) || !resizeTarget(target, w, h)) return false;
+    if ((!gpu.program && !uploadScene(gl.programs, gpu)) || !resizeTarget(target, w, h)) return false;
     drawCountsInParts(gpu, target, TargetPlace{0, 0}, w, h, rows, done);
     counts.resize(size_t(w) * h);
     readCounts(target, 0, 0, w, h, counts.data());

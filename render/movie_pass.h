@@ -39,7 +39,8 @@ bool startMovieGl(MovieGl& gl, const std::string& glslFolder, const std::vector<
 void releaseMovieGl(MovieGl& gl);
 
 // A keyframe's counts into `target` (made the scene's size), band by band,
-// and read back into `counts`, rows from the bottom.
+// and read back into `counts`, rows from the bottom. A scene not uploaded
+// yet is uploaded first.
 bool drawKeyframe(MovieGl& gl, DeepGpuScene& gpu, CountTarget& target, int& rows, const PartDone& done,
                   std::vector<float>& counts);
 // Counts read back earlier, into `target`.

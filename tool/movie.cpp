@@ -106,27 +106,28 @@ bool references(Movie& m, int limit, std::string& error)
     return m.haveReferences || (error = "die Referenzbahn l\xC3\xA4sst sich nicht berechnen", false);
 }
 
-// A keyframe's limit: the one given, or its rule's raised as a single
-// picture's is (render/deep_pass.h's setUpScene), from its lattice's
-// samples drawn through `scratch`.
-int keyframeLimitRaised(Movie& m, int index, CountTarget& scratch, std::string& error)
+// Keyframe `index`'s scene, uploaded, at the limit given or at its rule's
+// raised as a single picture's is (render/deep_pass.h's setUpScene), from
+// its lattice's samples drawn through `scratch`; the scene whose limit
+// stands is the one drawn. False, with `error`, where it cannot be made.
+bool keyframeScene(Movie& m, int index, DeepGpuScene& gpu, CountTarget& scratch, std::string& error)
 {
-    int limit = keyframeLimit(m.plan, index, m.request->limit);
-    if (m.request->limit > 0) return limit;
     const DeepRequest request = keyframeRequest(m, index);
+    int limit = keyframeLimit(m.plan, index, m.request->limit);
     const int bound = raisedLimitBound(request.julia ? 2 : 1);
     LimitSample before;
     for (bool raised = false;; raised = true) {
-        DeepGpuScene gpu;
-        if (!references(m, limit, error)) return 0;
-        const bool drawn = sceneFromReferences(request, m.references, limit, gpu.scene) &&
-                           uploadScene(m.gl.programs, gpu) && resizeTarget(scratch, request.width, request.height);
-        const std::vector<float> lattice = drawn ? latticeCounts(gpu, scratch) : std::vector<float>{};
-        releaseScene(gpu);
-        if (!drawn) return error = "ein Schl\xC3\xBCsselbild l\xC3\xA4sst sich nicht zeichnen", 0;
+        if (!references(m, limit, error)) return false;
+        if (!sceneFromReferences(request, m.references, limit, gpu.scene) || !uploadScene(m.gl.programs, gpu) ||
+            !resizeTarget(scratch, request.width, request.height))
+            return error = "ein Schl\xC3\xBCsselbild l\xC3\xA4sst sich nicht zeichnen", false;
+        if (m.request->limit > 0) return true;
+        const std::vector<float> lattice = latticeCounts(gpu, scratch);
         const LimitSample now = tallyCounts(lattice.data(), lattice.size());
         const int next = raisedLimit(limit, now, raised ? &before : nullptr, bound);
-        if (next <= limit) return limit;
+        if (next <= limit) return true;
+        releaseScene(gpu);
+        gpu = DeepGpuScene{};
         before = now;
         limit = next;
     }
@@ -135,14 +136,11 @@ int keyframeLimitRaised(Movie& m, int index, CountTarget& scratch, std::string& 
 bool drawNew(Movie& m, HeldKeyframe& k, const std::function<void(double)>& share, std::string& error)
 {
     DeepGpuScene gpu;
-    const DeepRequest request = keyframeRequest(m, k.index);
-    const int limit = keyframeLimitRaised(m, k.index, k.counts, error);
-    if (limit <= 0 || !references(m, limit, error)) return false;
+    if (!keyframeScene(m, k.index, gpu, k.counts, error)) return releaseScene(gpu), false;
     auto counts = std::make_shared<std::vector<float>>();
     double pixels = 0;
     const double all = double(m.plan.keyWidth) * m.plan.keyHeight;
-    bool ok = sceneFromReferences(request, m.references, limit, gpu.scene) &&
-              drawKeyframe(m.gl, gpu, k.counts, m.partRows, [&](double n) { share((pixels += n) / all); }, *counts);
+    const bool ok = drawKeyframe(m.gl, gpu, k.counts, m.partRows, [&](double n) { share((pixels += n) / all); }, *counts);
     releaseScene(gpu);
     if (!ok) return error = "ein Schl\xC3\xBCsselbild l\xC3\xA4sst sich nicht zeichnen", false;
     k.spread = latticeSpreadOf(*counts, m.plan.keyWidth, m.plan.keyHeight);
